@@ -1,0 +1,6 @@
+#include "App/AppContext.h"
+
+CAppContext& CAppContext::Instance() {
+  static CAppContext context;
+  return context;
+}
