@@ -2,13 +2,15 @@
 
 #include <cstring>
 
-OBufferStream::OBufferStream()
-    : buffer_(new uint8_t[kInitialCapacity]), capacity_(kInitialCapacity) {}
+OBufferStream::OBufferStream(uint32_t limit)
+    : buffer_(new uint8_t[kInitialCapacity]),
+      capacity_(kInitialCapacity),
+      limit_(limit < INT32_MAX - 10 ? limit : INT32_MAX - 10) {}
 
 int32_t OBufferStream::Write(const void* data, uint32_t length) {
   // Room for 10 bytes beyond the data lets readers terminate text in place.
+  if (uint64_t{size_} + length > limit_) return -1;
   const uint64_t needed = uint64_t{size_} + length + 10;
-  if (needed > INT32_MAX) return -1;
   if (needed > capacity_) {
     uint64_t capacity = capacity_ == 0 ? kRestartCapacity : capacity_;
     while (capacity < needed) capacity *= 2;

@@ -13,10 +13,12 @@ class OBufferStream : public OBaseStream {
   static constexpr uint32_t kInitialCapacity = 2 * 1024 * 1024;
   static constexpr uint32_t kRestartCapacity = 512 * 1024;
 
-  OBufferStream();
+  // `limit` caps the bytes the stream accepts (in-memory responses have no
+  // business being large).
+  explicit OBufferStream(uint32_t limit = INT32_MAX);
 
-  // Returns `length`, or -1 when the total would pass what a 32-bit signed
-  // count can report (nothing is written then).
+  // Returns `length`, or -1 when the total would pass the limit (nothing is
+  // written then).
   [[nodiscard]] int32_t Write(const void* data, uint32_t length) override;
   void Close() override;
   void Reset() override { Close(); }
@@ -29,4 +31,5 @@ class OBufferStream : public OBaseStream {
   std::unique_ptr<uint8_t[]> buffer_;
   uint32_t capacity_ = 0;
   uint32_t size_ = 0;
+  uint32_t limit_;
 };

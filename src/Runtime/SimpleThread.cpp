@@ -36,6 +36,7 @@ bool CSimpleThread::StartThread() {
 bool CSimpleThread::StopThread(DWORD timeoutMs) {
   if (!IsRunning()) return true;
   stopRequested_.store(true, std::memory_order_release);
+  WakeForStop();
   return DestroyThread(timeoutMs);
 }
 

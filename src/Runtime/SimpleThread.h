@@ -37,6 +37,9 @@ class CSimpleThread {
 
  protected:
   virtual void Execute() = 0;
+  // Called by StopThread right after the stop flag is set, before waiting:
+  // a work function blocked in a wait of its own is woken here.
+  virtual void WakeForStop() {}
   [[nodiscard]] bool IsStopRequested() const {
     return stopRequested_.load(std::memory_order_acquire);
   }
