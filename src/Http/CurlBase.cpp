@@ -103,4 +103,6 @@ void CCurlBase::PostHttpCode(const HttpStatusNotice& notice) {
 void CCurlBase::PostRemoved() {
   PostTask(new NotifyTask<int>(&NotifyRemoved, TransferRef(this), 0));
 }
-void CCurlBase::PostAdded() { PostTask(new NotifyTask<int>(&NotifyAdded, TransferRef(this), 0)); }
+void CCurlBase::PostAdded() {
+  PostTask(new NotifyTask<int>(&NotifyAdded, TransferRef(this), 0));
+}

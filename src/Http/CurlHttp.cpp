@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cwctype>
 #include <string>
 
 #include "Runtime/Log.h"
@@ -9,10 +10,14 @@
 
 namespace {
 
-bool IsHttpOk(int32_t status) { return status >= 100 && status <= 399; }
+bool IsHttpOk(int32_t status) {
+  return status >= 100 && status <= 399;
+}
 
-// Content-Length as a non-negative decimal, -1 for anything else.
-int64_t ParseLength(const std::wstring& value) {
+}  // namespace
+
+int64_t ParseContentLength(const std::wstring& value) {
+  // 18 digits cannot overflow a signed 64-bit value.
   if (value.empty() || value.size() > 18) return -1;
   int64_t n = 0;
   for (wchar_t c : value) {
@@ -22,11 +27,23 @@ int64_t ParseLength(const std::wstring& value) {
   return n;
 }
 
-}  // namespace
+bool SplitHeaderLine(const std::string& line, std::wstring& name, std::wstring& value) {
+  const size_t colon = line.find(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  name = FromAnsi(line.substr(0, colon));
+  value = FromAnsi(line.substr(colon + 1));
+  Trim(name);
+  Trim(value);
+  // Trim leaves all-blank text alone; a blank value is an empty one.
+  if (!value.empty() && iswspace(value[0])) value.clear();
+  return true;
+}
 
 CCurlHttp::CCurlHttp(CurlListener* listener) : CCurlBase(listener) {}
 
-CCurlHttp::~CCurlHttp() { CloseStreams(); }
+CCurlHttp::~CCurlHttp() {
+  CloseStreams();
+}
 
 bool CCurlHttp::Configure(const TransferOptions& options) {
   CURL* easy = Easy();
@@ -101,15 +118,9 @@ uint32_t CCurlHttp::OnRecieveHeader(const char* data, uint32_t length) {
     PostHttpCode(Notice());
     return length;
   }
-  const size_t colon = line.find(':');
-  if (colon != std::string::npos && colon >= 1) {
-    std::wstring name = FromAnsi(line.substr(0, colon));
-    std::wstring value = FromAnsi(line.substr(colon + 1));
-    Trim(name);
-    Trim(value);
-    // Trim leaves all-blank text alone; a blank value is an empty one.
-    if (!value.empty() && iswspace(value[0])) value.clear();
-    if (ToLower(name) == L"content-length") contentLength_ = ParseLength(value);
+  std::wstring name, value;
+  if (SplitHeaderLine(line, name, value)) {
+    if (ToLower(name) == L"content-length") contentLength_ = ParseContentLength(value);
     headers_[name] = value;
   }
   return length;

@@ -20,6 +20,13 @@ struct TransferOptions {
   int32_t lowSpeedTimeSeconds = 30;
 };
 
+// Splits one header line "Name: value" into its trimmed parts (ANSI code
+// page to UTF-16). False for lines without a colon or starting with one.
+[[nodiscard]] bool SplitHeaderLine(const std::string& line, std::wstring& name,
+                                   std::wstring& value);
+// A Content-Length value as a non-negative decimal, -1 for anything else.
+[[nodiscard]] int64_t ParseContentLength(const std::wstring& value);
+
 // The HTTP transfer: parses status and header lines into a header table,
 // writes the body into its sink and reads an upload from its source.
 // Threads as CCurlBase: configured on the main thread, run on the worker.

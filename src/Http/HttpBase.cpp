@@ -30,7 +30,9 @@ const wchar_t* KeyOf(int32_t type) {
 CHttpBase::CHttpBase(CCurlWorkshop* worker, CHttpMgr* manager)
     : engineManager_(manager), worker_(worker) {}
 
-CHttpBase::~CHttpBase() { Stop(); }
+CHttpBase::~CHttpBase() {
+  Stop();
+}
 
 void CHttpBase::SetResult(int32_t type, int32_t code) {
   if (const wchar_t* key = KeyOf(type)) result_[key][L"code"] = code;
@@ -103,4 +105,6 @@ void CHttpBase::Stop() {
   if (manager_ != nullptr && manager_->Remove(this)) manager_ = nullptr;
 }
 
-bool CHttpBase::Resubmit() { return SubmitRequest(engineManager_, this); }
+bool CHttpBase::Resubmit() {
+  return SubmitRequest(engineManager_, this);
+}

@@ -46,8 +46,8 @@ void CHttpCommand::Done(CURLcode curlCode) {
   const std::wstring currentUrl = GetUrl();
   if (attempts <= static_cast<uint32_t>(maxRetries) && result.type == kResultCurl &&
       result.code != 0) {
-    LOG_CONSOLE(LOG_INFO, L"CHttpCommand::Done() 重试.... code:%d errtype:%d  url:%s ",
-                result.code, result.type, currentUrl.c_str());
+    LOG_CONSOLE(LOG_INFO, L"CHttpCommand::Done() 重试.... code:%d errtype:%d  url:%s ", result.code,
+                result.type, currentUrl.c_str());
     retryWait = true;
     retryTick = ::GetTickCount();
     Resubmit();

@@ -193,10 +193,10 @@ void CHttpDownloadFile::OnReceived(uint64_t count) {
 void CHttpDownloadFile::OnHttpCode(const HttpStatusNotice& notice) {
   const std::wstring currentUrl = GetUrl();
   if (notice.status >= 300 && notice.status <= 399) {
-    ConsoleLogger::Instance().LogAt(LOG_INFO, __LINE__, TESSEL_LOG_FILE_PATH,
-                                    L"重定向中... url:%s", currentUrl.c_str());
-    FileLogger::Instance().LogAt(LOG_INFO, __LINE__, TESSEL_LOG_FILE_PATH,
-                                 L"重定向中...  url:%s", currentUrl.c_str());
+    ConsoleLogger::Instance().LogAt(LOG_INFO, __LINE__, TESSEL_LOG_FILE_PATH, L"重定向中... url:%s",
+                                    currentUrl.c_str());
+    FileLogger::Instance().LogAt(LOG_INFO, __LINE__, TESSEL_LOG_FILE_PATH, L"重定向中...  url:%s",
+                                 currentUrl.c_str());
     return;
   }
   SetResult(kResultHttp, notice.status);
@@ -273,7 +273,8 @@ void CHttpDownloadFile::Done(CURLcode curlCode) {
       dnsFailureType_ = result.type;
       attempts = 0;
       retryWait = true;
-      LOG_CONSOLE(LOG_INFO, L"CHttpDownloadFile::Done() 开始重试DNS解析.... type:%d code:%d  url:%s ",
+      LOG_CONSOLE(LOG_INFO,
+                  L"CHttpDownloadFile::Done() 开始重试DNS解析.... type:%d code:%d  url:%s ",
                   result.type, result.code, primaryUrl_.c_str());
       retryTick = ::GetTickCount();
       // The previous run ends before its settings change.
@@ -339,8 +340,9 @@ void CHttpDownloadFile::OnDNSResult(int code, const std::wstring& host,
   const int32_t type = dnsFailureType_;
   if (primaryUrl_.empty()) {
     const std::wstring currentUrl = GetUrl();
-    LOG_CONSOLE(LOG_INFO, L"CHttpDownloadFile::OnDNSResult() 状态不对，忽略 type:%d code:%d  url:%s ",
-                type, code, currentUrl.c_str());
+    LOG_CONSOLE(LOG_INFO,
+                L"CHttpDownloadFile::OnDNSResult() 状态不对，忽略 type:%d code:%d  url:%s ", type,
+                code, currentUrl.c_str());
     PostFinish(type, code);
     return;
   }

@@ -18,8 +18,7 @@
 class CHttpDownloadFile : public CHttpBase {
  public:
   using Completion = void (*)(void* userData, int type, int code);
-  using Progress = void (*)(void* userData, uint64_t total, uint64_t done,
-                            uint32_t bytesPerSecond);
+  using Progress = void (*)(void* userData, uint64_t total, uint64_t done, uint32_t bytesPerSecond);
 
   // (3, 2007): the file does not come to the expected size.
   static constexpr int32_t kSizeMismatch = 2007;
@@ -70,7 +69,7 @@ class CHttpDownloadFile : public CHttpBase {
   std::list<uint32_t> speedSamples_;
   int32_t dnsFailureType_ = 0;
 
-  const uint64_t id_;         // names this download in posted tasks
+  const uint64_t id_;           // names this download in posted tasks
   uintptr_t dnsWaitToken_ = 0;  // the resolution being waited for, 0 when none
 };
 

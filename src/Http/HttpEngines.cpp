@@ -47,7 +47,9 @@ void StopEngine(Engine& engine) {
   }
 }
 
-void TimerHook() { OnHttpTransferTimer(::GetTickCount()); }
+void TimerHook() {
+  OnHttpTransferTimer(::GetTickCount());
+}
 
 }  // namespace
 
@@ -88,10 +90,18 @@ void OnHttpTransferTimer(DWORD now) {
   ++state.timerTick;
 }
 
-CHttpMgr* CommandManager() { return State().command.manager.get(); }
-CCurlWorkshop* CommandWorker() { return State().command.worker.get(); }
-CHttpMgr* DownloadManager() { return State().download.manager.get(); }
-CCurlWorkshop* DownloadWorker() { return State().download.worker.get(); }
+CHttpMgr* CommandManager() {
+  return State().command.manager.get();
+}
+CCurlWorkshop* CommandWorker() {
+  return State().command.worker.get();
+}
+CHttpMgr* DownloadManager() {
+  return State().download.manager.get();
+}
+CCurlWorkshop* DownloadWorker() {
+  return State().download.worker.get();
+}
 
 bool SubmitRequest(CHttpMgr* manager, CHttpBase* request) {
   if (request->Manager() != nullptr && request->Manager() != manager) {

@@ -150,8 +150,8 @@ void HttpTestServer::ServeRequests(SOCKET client) {
     int64_t bodyLength = 0;
     while (at != std::string::npos && at < head.size()) {
       const size_t next = head.find("\r\n", at + 2);
-      const std::string header = head.substr(at + 2, next == std::string::npos ? std::string::npos
-                                                                               : next - at - 2);
+      const std::string header =
+          head.substr(at + 2, next == std::string::npos ? std::string::npos : next - at - 2);
       const size_t colon = header.find(':');
       if (colon != std::string::npos) {
         const std::string name = Lower(header.substr(0, colon));

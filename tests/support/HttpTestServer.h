@@ -28,8 +28,8 @@ class HttpTestServer {
     std::string reason = "OK";
     std::vector<std::pair<std::string, std::string>> headers;
     std::shared_ptr<const std::string> body = std::make_shared<const std::string>();
-    bool honourRange = true;      // answer "bytes=N-" with 206 and the tail
-    int64_t contentLength = -1;   // announced length; -1: the true one
+    bool honourRange = true;     // answer "bytes=N-" with 206 and the tail
+    int64_t contentLength = -1;  // announced length; -1: the true one
     bool sendContentLength = true;
     int64_t closeAfterBytes = -1;  // drop the connection after this much body
     bool stall = false;            // headers, then silence until the server stops
