@@ -35,8 +35,7 @@ class BaseLogger {
   // `format` is a wide printf format as msvcrt reads it: %s takes a
   // wide string, %lld a 64-bit integer.
   virtual void Log(int32_t level, const wchar_t* format, ...);
-  virtual void LogAt(int32_t level, int32_t line, const wchar_t* file, const wchar_t* format,
-                     ...);
+  virtual void LogAt(int32_t level, int32_t line, const wchar_t* file, const wchar_t* format, ...);
 
   void Configure(const LogLineOptions& options);
   void Unconfigure();

@@ -7,7 +7,9 @@ void ConsoleLogger::SetConsoleAttached(bool attached) {
   consoleAttached_ = attached;
 }
 
-bool ConsoleLogger::IsEnabled() const { return HasOptions() && consoleAttached_; }
+bool ConsoleLogger::IsEnabled() const {
+  return HasOptions() && consoleAttached_;
+}
 
 void ConsoleLogger::Write(const std::wstring& line) {
   if (!IsEnabled()) return;

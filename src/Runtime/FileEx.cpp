@@ -48,8 +48,7 @@ bool CFileEx::Open(const std::wstring& path, uint32_t flags, OpenError* error) {
   Abort();
   closeOnDestruction_ = false;
   path_ = path;
-  SECURITY_ATTRIBUTES security = {sizeof(security), nullptr,
-                                  (flags & kNoInherit) ? FALSE : TRUE};
+  SECURITY_ATTRIBUTES security = {sizeof(security), nullptr, (flags & kNoInherit) ? FALSE : TRUE};
   HANDLE h = ::CreateFileW(path.c_str(), AccessOf(flags), ShareOf(flags), &security,
                            CreationOf(flags), FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
@@ -86,7 +85,9 @@ int64_t CFileEx::Seek(int64_t distance, DWORD method) {
   return position.QuadPart;
 }
 
-int64_t CFileEx::GetPosition() { return Seek(0, FILE_CURRENT); }
+int64_t CFileEx::GetPosition() {
+  return Seek(0, FILE_CURRENT);
+}
 
 int64_t CFileEx::SeekToEnd() {
   (void)Seek(0, FILE_CURRENT);

@@ -1,6 +1,8 @@
 #include "Runtime/FileLogger.h"
 
-FileLogger::~FileLogger() { CloseFile(); }
+FileLogger::~FileLogger() {
+  CloseFile();
+}
 
 bool FileLogger::OpenFile(const std::wstring& path, bool append) {
   CAutoLock hold(Lock());
@@ -15,7 +17,9 @@ void FileLogger::CloseFile() {
   stream_ = nullptr;
 }
 
-bool FileLogger::IsEnabled() const { return HasOptions() && stream_ != nullptr; }
+bool FileLogger::IsEnabled() const {
+  return HasOptions() && stream_ != nullptr;
+}
 
 void FileLogger::Write(const std::wstring& line) {
   if (!IsEnabled()) return;

@@ -11,16 +11,15 @@
 #define TESSEL_LOG_FILE_PATH _CRT_WIDE(__FILE__)
 
 // File sink and console sink, both located.
-#define LOG_CONSOLE(level, format, ...)                                                       \
-  do {                                                                                        \
-    FileLogger::Instance().LogAt(level, __LINE__, TESSEL_LOG_FILE_PATH, format, ##__VA_ARGS__); \
-    ConsoleLogger::Instance().LogAt(level, __LINE__, TESSEL_LOG_FILE_PATH, format,            \
-                                    ##__VA_ARGS__);                                           \
+#define LOG_CONSOLE(level, format, ...)                                                            \
+  do {                                                                                             \
+    FileLogger::Instance().LogAt(level, __LINE__, TESSEL_LOG_FILE_PATH, format, ##__VA_ARGS__);    \
+    ConsoleLogger::Instance().LogAt(level, __LINE__, TESSEL_LOG_FILE_PATH, format, ##__VA_ARGS__); \
   } while (0)
 
 // File sink located, debugger sink without location.
-#define LOG_TRACE(level, format, ...)                                                         \
-  do {                                                                                        \
+#define LOG_TRACE(level, format, ...)                                                           \
+  do {                                                                                          \
     FileLogger::Instance().LogAt(level, __LINE__, TESSEL_LOG_FILE_PATH, format, ##__VA_ARGS__); \
-    TraceLogger::Instance().Log(level, format, ##__VA_ARGS__);                                \
+    TraceLogger::Instance().Log(level, format, ##__VA_ARGS__);                                  \
   } while (0)

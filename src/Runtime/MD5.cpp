@@ -4,14 +4,24 @@
 
 namespace {
 
-inline uint32_t RotateLeft(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+inline uint32_t RotateLeft(uint32_t x, int n) {
+  return (x << n) | (x >> (32 - n));
+}
 
 // The four auxiliary functions of RFC 1321 section 3.4, in the forms that
 // need the fewest operations.
-inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
-inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) { return y ^ (z & (x ^ y)); }
-inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
-inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
+inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) {
+  return z ^ (x & (y ^ z));
+}
+inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) {
+  return y ^ (z & (x ^ y));
+}
+inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) {
+  return x ^ y ^ z;
+}
+inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) {
+  return y ^ (x | ~z);
+}
 
 #define MD5_STEP(f, a, b, c, d, x, s, ac) \
   a += f(b, c, d) + (x) + (ac);           \
@@ -25,7 +35,9 @@ inline uint32_t LoadLE(const uint8_t* p) {
 
 }  // namespace
 
-MD5::MD5() { Init(); }
+MD5::MD5() {
+  Init();
+}
 
 MD5::MD5(FILE* stream) {
   Init();
@@ -100,8 +112,7 @@ void MD5::finalize() {
 
 std::string MD5::hex_digest() {
   if (!finalized_) {
-    fprintf(stderr,
-            "MD5::hex_digest:  Can't get digest if you haven't finalized the digest!\n");
+    fprintf(stderr, "MD5::hex_digest:  Can't get digest if you haven't finalized the digest!\n");
     return std::string();
   }
   static const char kDigits[] = "0123456789abcdef";

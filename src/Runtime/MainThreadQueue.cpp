@@ -5,7 +5,9 @@
 CMainThreadQueue::CMainThreadQueue(WakeFunction wake, ClockFunction clock)
     : wake_(std::move(wake)), clock_(std::move(clock)) {}
 
-CMainThreadQueue::~CMainThreadQueue() { DropAll(); }
+CMainThreadQueue::~CMainThreadQueue() {
+  DropAll();
+}
 
 void CMainThreadQueue::Wake() {
   if (wakePending_.exchange(true)) return;

@@ -44,7 +44,9 @@ ProtoValue::ProtoValue(Type type) : type_(type) {
   }
 }
 
-ProtoValue::ProtoValue(int64_t value) : type_(Type::kInteger) { payload_.integer = value; }
+ProtoValue::ProtoValue(int64_t value) : type_(Type::kInteger) {
+  payload_.integer = value;
+}
 
 ProtoValue::ProtoValue(const std::wstring& value) : type_(Type::kString) {
   payload_.string = new std::wstring(value);
@@ -93,7 +95,9 @@ ProtoValue& ProtoValue::operator=(ProtoValue&& other) noexcept {
   return *this;
 }
 
-ProtoValue::~ProtoValue() { Clear(); }
+ProtoValue::~ProtoValue() {
+  Clear();
+}
 
 void ProtoValue::Swap(ProtoValue& other) noexcept {
   std::swap(type_, other.type_);

@@ -29,10 +29,10 @@ class ProtoValue {
 
   ProtoValue() = default;
   explicit ProtoValue(Type type);
-  ProtoValue(int64_t value);              // NOLINT: implicit for assignment
+  ProtoValue(int64_t value);  // NOLINT: implicit for assignment
   ProtoValue(int value) : ProtoValue(static_cast<int64_t>(value)) {}  // NOLINT
-  ProtoValue(const std::wstring& value);  // NOLINT
-  ProtoValue(const wchar_t* value);       // NOLINT
+  ProtoValue(const std::wstring& value);                              // NOLINT
+  ProtoValue(const wchar_t* value);                                   // NOLINT
   ProtoValue(const ProtoValue& other);
   ProtoValue(ProtoValue&& other) noexcept;
   ProtoValue& operator=(const ProtoValue& other);

@@ -58,7 +58,9 @@ LRESULT CALLBACK DispatchWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
-void SetRuntimeEngineHooks(const RuntimeEngineHooks& hooks) { State().hooks = hooks; }
+void SetRuntimeEngineHooks(const RuntimeEngineHooks& hooks) {
+  State().hooks = hooks;
+}
 
 UINT_PTR RuntimeStartupCore() {
   Dispatch& state = State();
@@ -72,7 +74,8 @@ UINT_PTR RuntimeStartupCore() {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = &DispatchWindowProc;
     wc.lpszClassName = kWindowClass;
-    state.classRegistered = ::RegisterClassW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    state.classRegistered =
+        ::RegisterClassW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     state.wakeMessage = ::RegisterWindowMessageW(L"com.kadro.MainThreadFired");
   }
   // Recreated after a shut-down, so a second start-up dispatches again.
@@ -115,11 +118,15 @@ void PostMainThreadTask(MainThreadInvoker invoker, const MainThreadTaskRef& task
   Queue().Post(invoker, task);
 }
 
-void InvokeMainThreadTask(MainThreadTaskRef* task) { (*task)->Run(); }
+void InvokeMainThreadTask(MainThreadTaskRef* task) {
+  (*task)->Run();
+}
 
 void RunMainThreadTasks() {
   DCHECK_ON_THREAD(State().mainThread);
   Queue().RunTasks();
 }
 
-HWND MainThreadDispatchWindow() { return State().windowForPosting.load(); }
+HWND MainThreadDispatchWindow() {
+  return State().windowForPosting.load();
+}

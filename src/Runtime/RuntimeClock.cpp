@@ -23,7 +23,9 @@ int64_t CounterToMs(int64_t counter, int64_t frequency) {
   return counter / frequency * 1000 + counter % frequency * 1000 / frequency;
 }
 
-int64_t Abs(int64_t v) { return v < 0 ? -v : v; }
+int64_t Abs(int64_t v) {
+  return v < 0 ? -v : v;
+}
 
 }  // namespace
 

@@ -15,7 +15,7 @@ class CRuntimeClock {
  public:
   // The time sources, injectable so that tests can move them.
   struct Sources {
-    std::function<int64_t()> systemMs;       // ms since 1970 (wall clock)
+    std::function<int64_t()> systemMs;          // ms since 1970 (wall clock)
     std::function<int64_t()> counterFrequency;  // 0: no performance counter
     std::function<int64_t()> counter;
     std::function<uint32_t()> tickCount;

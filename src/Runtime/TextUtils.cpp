@@ -33,11 +33,19 @@ std::wstring Widen(UINT codePage, const std::string& text) {
 
 }  // namespace
 
-std::string ToAnsi(const std::wstring& text) { return Narrow(CP_ACP, text, " "); }
-std::wstring FromAnsi(const std::string& text) { return Widen(CP_ACP, text); }
+std::string ToAnsi(const std::wstring& text) {
+  return Narrow(CP_ACP, text, " ");
+}
+std::wstring FromAnsi(const std::string& text) {
+  return Widen(CP_ACP, text);
+}
 // UTF-8 takes no default character; WideCharToMultiByte rejects one.
-std::string ToUtf8(const std::wstring& text) { return Narrow(CP_UTF8, text, nullptr); }
-std::wstring FromUtf8(const std::string& text) { return Widen(CP_UTF8, text); }
+std::string ToUtf8(const std::wstring& text) {
+  return Narrow(CP_UTF8, text, nullptr);
+}
+std::wstring FromUtf8(const std::string& text) {
+  return Widen(CP_UTF8, text);
+}
 
 std::wstring FormatWide(const wchar_t* format, ...) {
   if (format == nullptr) return std::wstring();

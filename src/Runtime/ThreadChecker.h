@@ -20,12 +20,12 @@ class CThreadChecker {
 };
 
 #if defined(TESSEL_DCHECK_ON)
-#define DCHECK_ON_THREAD(checker)                                                        \
-  do {                                                                                   \
-    if (!(checker).OnValidThread()) {                                                    \
-      ::OutputDebugStringW(L"thread affinity violated: " _CRT_WIDE(__FILE__) L"\n");     \
-      ::DebugBreak();                                                                    \
-    }                                                                                    \
+#define DCHECK_ON_THREAD(checker)                                                    \
+  do {                                                                               \
+    if (!(checker).OnValidThread()) {                                                \
+      ::OutputDebugStringW(L"thread affinity violated: " _CRT_WIDE(__FILE__) L"\n"); \
+      ::DebugBreak();                                                                \
+    }                                                                                \
   } while (0)
 #else
 #define DCHECK_ON_THREAD(checker) \

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
-bool TraceLogger::IsEnabled() const { return HasOptions(); }
+bool TraceLogger::IsEnabled() const {
+  return HasOptions();
+}
 
 void TraceLogger::Write(const std::wstring& line) {
   if (!IsEnabled()) return;

@@ -76,8 +76,8 @@ TEST_F(FileExTest, SharingFlagsDecideWhatOthersMayOpen) {
     bool othersMayRead;
     bool othersMayWrite;
   };
-  for (const Case& c : {Case{0x00, false, false}, Case{0x20, true, false},
-                        Case{0x30, false, true}, Case{0x40, true, true}}) {
+  for (const Case& c : {Case{0x00, false, false}, Case{0x20, true, false}, Case{0x30, false, true},
+                        Case{0x40, true, true}}) {
     CFileEx holder;
     ASSERT_TRUE(holder.Open(path_, c.flags));  // read access
     CFileEx reader, writer;

@@ -103,7 +103,8 @@ TEST_F(FileLoggerTest, MacroRecordsPathRelativeToSources) {
   Open(0, false);
   const int line = __LINE__ + 1;
   LOG_CONSOLE(LOG_WARN, L"n=%lld", 1LL << 40);
-  EXPECT_EQ(Contents(), FormatWide(L"[WARN][tests/Runtime/LoggerTest.cpp:%d]n=1099511627776", line));
+  EXPECT_EQ(Contents(),
+            FormatWide(L"[WARN][tests/Runtime/LoggerTest.cpp:%d]n=1099511627776", line));
 }
 
 }  // namespace

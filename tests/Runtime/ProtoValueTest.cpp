@@ -84,7 +84,7 @@ TEST(ProtoValueTest, ReadingNullGivesSharedDefaultsWithoutThrowing) {
   ProtoValue integer(3);
   EXPECT_EQ(integer.Get(L"x").type(), ProtoValue::Type::kNull);
   EXPECT_FALSE(integer.Has(L"x"));
-  EXPECT_EQ(&null.Get(L"a"), &integer.Get(L"b"));  // one shared value
+  EXPECT_EQ(&null.Get(L"a"), &integer.Get(L"b"));         // one shared value
   EXPECT_EQ(integer.type(), ProtoValue::Type::kInteger);  // Get never inserts
 }
 

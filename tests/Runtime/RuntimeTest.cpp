@@ -142,7 +142,9 @@ TEST(RuntimeTest, EnginesStopBeforeQueuedTasksAreDropped) {
 }
 
 std::atomic<int> gTimerCalls{0};
-void CountTimer() { ++gTimerCalls; }
+void CountTimer() {
+  ++gTimerCalls;
+}
 
 TEST(RuntimeTest, TransferTimerTicksEveryHalfSecondWhileRunning) {
   gTimerCalls = 0;

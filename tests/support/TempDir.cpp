@@ -45,7 +45,9 @@ TempDir::TempDir() {
   throw std::runtime_error("cannot create a temporary directory");
 }
 
-TempDir::~TempDir() { RemoveTree(path_); }
+TempDir::~TempDir() {
+  RemoveTree(path_);
+}
 
 std::string ReadFileBytes(const std::wstring& path) {
   std::string bytes;
