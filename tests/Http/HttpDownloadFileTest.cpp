@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Http/HttpTestFixture.h"
+#include "Runtime/FileLogger.h"
 #include "support/HttpTestServer.h"
 #include "support/TempDir.h"
 
@@ -204,6 +205,77 @@ TEST_F(HttpDownloadFileTest, ProgressReportsATenSecondAverageOncePerSecond) {
   // The average divides by ten even before ten seconds have passed.
   EXPECT_EQ(second.speed, second.done / 10);
   EXPECT_EQ(third.speed, third.done / 10);
+}
+
+// A host no resolver of the machine knows: curl fails to resolve it, and
+// the spare resolver is asked instead.
+std::wstring UnknownHostUrl(const HttpTestServer& server, const std::string& path) {
+  const std::wstring url = server.Url(path);
+  return ReplaceUrlHost(url, L"tessel-update.invalid");
+}
+
+TEST_F(HttpDownloadFileTest, AfterEveryUrlFailsTheResolvedAddressesAreTried) {
+  DnsResponder resolver({{1, 2, 3, 4}, {127, 0, 0, 1}});  // the first is too short to use
+  CDNSThread::SetDefaultResolvers({resolver.Endpoint()});
+  CHttpDownloadFile download;
+  ASSERT_TRUE(Run(download, L"", UnknownHostUrl(server_, "/file"), 5000, 30000));
+  EXPECT_EQ(watch_.type, 0);
+  EXPECT_EQ(watch_.code, 0);
+  EXPECT_EQ(resolver.QueryCount(), 1u);
+  EXPECT_EQ(guard_.QueryCount(), 0u);
+  ASSERT_EQ(server_.RequestCount(), 1u);  // the address URL, nothing else
+  EXPECT_EQ(server_.Requests()[0].path, "/file");
+  EXPECT_EQ(ReadFileBytes(path_), *body_);
+}
+
+TEST_F(HttpDownloadFileTest, FailureOfTheLastAddressIsFinal) {
+  DnsResponder resolver({{127, 0, 0, 1}});
+  CDNSThread::SetDefaultResolvers({resolver.Endpoint()});
+  CHttpDownloadFile download;
+  ASSERT_TRUE(Run(download, L"", UnknownHostUrl(server_, "/missing"), 5000, 30000));
+  EXPECT_EQ(watch_.type, 4);
+  EXPECT_EQ(watch_.code, 404);
+  PumpFor(1500);
+  EXPECT_EQ(resolver.QueryCount(), 1u);  // never asked a second time
+  EXPECT_EQ(server_.RequestCount(), 1u);
+  EXPECT_EQ(watch_.completions, 1);
+}
+
+TEST_F(HttpDownloadFileTest, UnansweredResolutionEndsWithTheFailureTypeAndMinusOne) {
+  CHttpDownloadFile download;
+  ASSERT_TRUE(Run(download, L"", UnknownHostUrl(server_, "/file"), 5000, 30000));
+  EXPECT_EQ(watch_.type, 5);
+  EXPECT_EQ(watch_.code, -1);
+  EXPECT_EQ(guard_.QueryCount(), 1u);
+}
+
+TEST_F(HttpDownloadFileTest, StopWhileWaitingForTheResolverGivesNoCallback) {
+  CHttpDownloadFile download;
+  ASSERT_TRUE(download.Download(L"", UnknownHostUrl(server_, "/file"), path_, 5000, &OnComplete,
+                                &OnProgress, &watch_));
+  ASSERT_TRUE(PumpUntil([&] { return guard_.QueryCount() > 0; }, 20000));
+  download.Stop();
+  EXPECT_FALSE(download.Resolver().IsRunning());
+  PumpFor(2000);
+  EXPECT_EQ(watch_.completions, 0);
+}
+
+TEST_F(HttpDownloadFileTest, ResultOfAResolutionNobodyWaitsForIsDroppedAndLogged) {
+  const std::wstring log = dir_.File(L"log.txt");
+  ASSERT_TRUE(FileLogger::Instance().OpenFile(log, false));
+  FileLogger::Instance().Configure(LogLineOptions{0, false});
+  CHttpDownloadFile download;  // alive, but not waiting for any resolution
+  CHttpDownloadFile::OnSpareDNSResult(0, reinterpret_cast<void*>(uintptr_t{0x7777}),
+                                      "tessel-update.invalid", "127.0.0.1");
+  FileLogger::Instance().Unconfigure();
+  FileLogger::Instance().CloseFile();
+  PumpFor(300);
+  EXPECT_EQ(watch_.completions, 0);
+  EXPECT_EQ(server_.RequestCount(), 0u);
+  const std::string bytes = ReadFileBytes(log);
+  const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+  EXPECT_NE(text.find(L"DNS回调失效 找不到相关任务 id:"), std::wstring::npos);
+  EXPECT_NE(text.find(L"tessel-update.invalid"), std::wstring::npos);
 }
 
 TEST(UrlHostTest, HostIsTheLeadingRunOfHostCharacters) {

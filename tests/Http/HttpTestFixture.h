@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "Dns/DNSThread.h"
 #include "Http/HttpEngines.h"
 #include "Runtime/Runtime.h"
+#include "support/DnsResponder.h"
 #include "support/MessagePump.h"
 
 // Both engines up, on the test thread as the main thread, for one test.
@@ -15,6 +17,10 @@ class HttpEngineTest : public ::testing::Test {
   };
 
   void SetUp() override {
+    // A download that falls back to the spare resolver asks this silent
+    // loopback guard unless the test names its own resolver.
+    ASSERT_TRUE(guard_.IsListening());
+    CDNSThread::SetDefaultResolvers({guard_.Endpoint()});
     InstallHttpEngines();
     RuntimeStartup(this, record_);
     ASSERT_NE(CommandManager(), nullptr);
@@ -23,7 +29,9 @@ class HttpEngineTest : public ::testing::Test {
   void TearDown() override {
     RuntimeShutdown(record_);
     SetRuntimeEngineHooks(RuntimeEngineHooks{});
+    CDNSThread::SetDefaultResolvers({guard_.Endpoint()});
   }
 
+  DnsResponder guard_{DnsReplyKind::kSilent};
   Record record_;
 };

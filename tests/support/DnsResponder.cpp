@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -74,11 +75,22 @@ Bytes OneA(const Bytes& query, const Bytes& name, const Bytes& data = {10, 9, 9,
 
 }  // namespace
 
+std::vector<uint8_t> BuildAddressReply(const std::vector<uint8_t>& query,
+                                       const std::vector<std::array<uint8_t, 4>>& addresses) {
+  if (query.size() < kHeaderSize + 3 + 4) return {};
+  Bytes out = WithQuestion(query, kGoodFlags, addresses.size());
+  for (const auto& address : addresses) {
+    PutRecord(out, kNameOfQuestion, kTypeA, Bytes(address.begin(), address.end()));
+  }
+  return out;
+}
+
 std::vector<uint8_t> BuildDnsReply(DnsReplyKind kind, const std::vector<uint8_t>& query) {
   // Header, one label, type and class at least.
   if (query.size() < kHeaderSize + 3 + 4) return {};
   switch (kind) {
     case DnsReplyKind::kSilent:
+    case DnsReplyKind::kAddresses:  // built from the responder's own list
       return {};
     case DnsReplyKind::kTwoA:
     case DnsReplyKind::kOtherSourcePort:
@@ -180,7 +192,13 @@ std::vector<uint8_t> BuildDnsReply(DnsReplyKind kind, const std::vector<uint8_t>
   return {};
 }
 
-DnsResponder::DnsResponder(DnsReplyKind kind) : kind_(kind) {
+DnsResponder::DnsResponder(std::vector<std::array<uint8_t, 4>> addresses)
+    : DnsResponder(DnsReplyKind::kAddresses, std::move(addresses)) {}
+
+DnsResponder::DnsResponder(DnsReplyKind kind) : DnsResponder(kind, {}) {}
+
+DnsResponder::DnsResponder(DnsReplyKind kind, std::vector<std::array<uint8_t, 4>> addresses)
+    : kind_(kind), addresses_(std::move(addresses)) {
   WSADATA data;
   winsockStarted_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
   if (!winsockStarted_) return;
@@ -259,7 +277,9 @@ void DnsResponder::Serve() {
       std::lock_guard<std::mutex> hold(lock_);
       queries_.push_back(query);
     }
-    const std::vector<uint8_t> reply = BuildDnsReply(kind_, query);
+    const std::vector<uint8_t> reply = kind_ == DnsReplyKind::kAddresses
+                                           ? BuildAddressReply(query, addresses_)
+                                           : BuildDnsReply(kind_, query);
     if (reply.empty()) continue;
     const SOCKET out = kind_ == DnsReplyKind::kOtherSourcePort ? otherSocket_.get() : socket_.get();
     ::sendto(out, reinterpret_cast<const char*>(reply.data()), static_cast<int>(reply.size()), 0,

@@ -3,6 +3,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -36,12 +37,16 @@ enum class DnsReplyKind {
   kCutInAddress,       // kTwoA without its last 2 bytes
   kCutInFields,        // kTwoA ending inside the second record's fixed fields
   kOtherSourcePort,    // kTwoA, sent from a second socket of the responder
+  kAddresses,          // one A record per address given to the responder, in order
 };
 
 // The datagram `kind` answers `query` with; empty for kSilent. For
 // kOtherSourcePort this is the datagram; the responder picks the socket.
 [[nodiscard]] std::vector<uint8_t> BuildDnsReply(DnsReplyKind kind,
                                                  const std::vector<uint8_t>& query);
+// A good answer to `query` with one A record per address.
+[[nodiscard]] std::vector<uint8_t> BuildAddressReply(
+    const std::vector<uint8_t>& query, const std::vector<std::array<uint8_t, 4>>& addresses);
 
 // A UDP DNS server on 127.0.0.1 with an ephemeral port, run on its own
 // thread, that answers every query with the reply of one kind and records
@@ -51,6 +56,8 @@ enum class DnsReplyKind {
 class DnsResponder {
  public:
   explicit DnsResponder(DnsReplyKind kind);
+  // Answers every query with these addresses (kAddresses).
+  explicit DnsResponder(std::vector<std::array<uint8_t, 4>> addresses);
   ~DnsResponder();
   DnsResponder(const DnsResponder&) = delete;
   DnsResponder& operator=(const DnsResponder&) = delete;
@@ -64,9 +71,11 @@ class DnsResponder {
   [[nodiscard]] bool WaitForQueries(size_t count, DWORD limitMs) const;
 
  private:
+  DnsResponder(DnsReplyKind kind, std::vector<std::array<uint8_t, 4>> addresses);
   void Serve();
 
   const DnsReplyKind kind_;
+  const std::vector<std::array<uint8_t, 4>> addresses_;
   bool winsockStarted_ = false;
   bool listening_ = false;
   ScopedSocket socket_;
