@@ -119,6 +119,17 @@ TEST_F(CurlWorkshopTest, TransferStoppedBeforeItWasAddedIsOnlyReportedRemoved) {
   EXPECT_TRUE(transfer->IsDetached());
 }
 
+TEST_F(CurlWorkshopTest, TransferThatCannotBeAddedEndsAsAFailedAttempt) {
+  worker_.Init();
+  ASSERT_TRUE(worker_.StartThread());
+  CRefPtr<CCurlBase> unprepared(new CCurlHttp(&listener_));  // no easy handle
+  ASSERT_TRUE(worker_.AddTransfer(unprepared));
+  ASSERT_TRUE(PumpUntil([&] { return !listener_.events.empty(); }));
+  EXPECT_EQ(listener_.events,
+            std::vector<std::string>{"done " + std::to_string(CURLE_FAILED_INIT)});
+  EXPECT_TRUE(unprepared->IsDetached());
+}
+
 TEST_F(CurlWorkshopTest, InactiveTransferIsRemovedAtTheNextPass) {
   worker_.Init();
   ASSERT_TRUE(worker_.StartThread());
