@@ -15,6 +15,7 @@
 #include "Runtime/TextUtils.h"
 #include "support/DnsResponder.h"
 #include "support/TempDir.h"
+#include "support/MessagePump.h"
 
 namespace {
 
@@ -44,22 +45,6 @@ void OnResult(int code, void* context, const std::string& host, const std::strin
   outcome->host = host;
   outcome->addresses = addresses;
   outcome->thread = ::GetCurrentThreadId();
-}
-
-// Pumps this thread's messages until `done` or a time limit.
-template <class Done>
-bool PumpUntil(Done done, DWORD limitMs) {
-  const ULONGLONG end = ::GetTickCount64() + limitMs;
-  while (!done()) {
-    if (::GetTickCount64() > end) return false;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
-  return true;
 }
 
 std::vector<DnsResolverEndpoint> EndpointsOf(std::initializer_list<const DnsResponder*> list) {
@@ -135,7 +120,7 @@ TEST_F(DnsThreadTest, FirstResolverSilentSecondAnswersWithBothAddressesInOrder) 
   EXPECT_EQ(unused.QueryCount(), 0u);
 
   // Exactly one result: nothing more arrives later.
-  PumpUntil([] { return false; }, 200);
+  PumpFor(200);
   EXPECT_EQ(outcome.calls, 1);
 }
 
@@ -287,7 +272,7 @@ TEST_F(DnsThreadStopTest, StopWhileAwaitingPostsNothingAndNeedsNoTermination) {
   EXPECT_LT(::GetTickCount64() - before, 450u);
   EXPECT_FALSE(dns.IsRunning());
 
-  PumpUntil([] { return false; }, 300);
+  PumpFor(300);
   EXPECT_EQ(outcome.calls, 0);
   EXPECT_EQ(answering.QueryCount(), 0u);
   EXPECT_EQ(LogText().find(L"DestroyThread"), std::wstring::npos) << ToUtf8(LogText());
@@ -304,7 +289,7 @@ TEST_F(DnsThreadStopTest, DestroyingWhileAwaitingStopsTheRunQuickly) {
   dns.reset();
   const ULONGLONG took = ::GetTickCount64() - before;
   EXPECT_LT(took, 450u);
-  PumpUntil([] { return false; }, 200);
+  PumpFor(200);
   EXPECT_EQ(outcome.calls, 0);
   EXPECT_EQ(LogText().find(L"DestroyThread"), std::wstring::npos) << ToUtf8(LogText());
 }

@@ -10,6 +10,7 @@
 
 #include "Runtime/RefPtr.h"
 #include "Runtime/RefThreadSafeBase.h"
+#include "support/MessagePump.h"
 
 namespace {
 
@@ -38,22 +39,6 @@ void KeepPayload(const CRefPtr<Payload>&, int) {}
 
 using NoteTask = MainThreadTask2<Observed*, Observed*, int, int>;
 using PayloadTask = MainThreadTask2<CRefPtr<Payload>, const CRefPtr<Payload>&, int, int>;
-
-// Pumps this thread's messages until `done` or a time limit.
-template <class Done>
-bool PumpUntil(Done done, DWORD limitMs = 5000) {
-  const ULONGLONG end = ::GetTickCount64() + limitMs;
-  while (!done()) {
-    if (::GetTickCount64() > end) return false;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-  return true;
-}
 
 TEST(RuntimeTest, StartupFillsTheRecordAndShutdownClearsIt) {
   Record record;
@@ -156,7 +141,7 @@ TEST(RuntimeTest, TransferTimerTicksEveryHalfSecondWhileRunning) {
   EXPECT_TRUE(PumpUntil([] { return gTimerCalls.load() >= 2; }, 5000));
   RuntimeShutdown(record);
   const int calls = gTimerCalls;
-  PumpUntil([] { return false; }, 700);
+  PumpFor(700);
   SetRuntimeEngineHooks(RuntimeEngineHooks{});
   EXPECT_EQ(gTimerCalls, calls);  // killed with the engines
 }
