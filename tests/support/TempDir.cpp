@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "Runtime/TextUtils.h"
+
 namespace {
 
 void RemoveTree(const std::wstring& dir) {
@@ -34,10 +36,9 @@ TempDir::TempDir() {
   ::GetTempPathW(MAX_PATH, base);
   static LONG counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    wchar_t name[MAX_PATH];
-    swprintf(name, MAX_PATH, L"%stessel-test-%lu-%ld", base, ::GetCurrentProcessId(),
-             ::InterlockedIncrement(&counter));
-    if (::CreateDirectoryW(name, nullptr)) {
+    const std::wstring name = FormatWide(L"%stessel-test-%lu-%ld", base, ::GetCurrentProcessId(),
+                                         ::InterlockedIncrement(&counter));
+    if (::CreateDirectoryW(name.c_str(), nullptr)) {
       path_ = name;
       return;
     }
