@@ -47,6 +47,22 @@ DWORD RunAndQuit(const std::wstring& arguments, WPARAM exitCode) {
   return code;
 }
 
+TEST(EntryTest, ExecutableCarriesItsIconAndManifest) {
+  HMODULE exe = ::LoadLibraryExW(InstallerPath().c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(exe, nullptr);
+  HICON icon = static_cast<HICON>(::LoadImageW(exe, MAKEINTRESOURCEW(101), IMAGE_ICON, 32, 32, 0));
+  EXPECT_NE(icon, nullptr);
+  if (icon != nullptr) ::DestroyIcon(icon);
+  HRSRC manifest = ::FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(manifest, nullptr);
+  const char* text = static_cast<const char*>(::LockResource(::LoadResource(exe, manifest)));
+  const std::string xml(text, ::SizeofResource(exe, manifest));
+  EXPECT_NE(xml.find("requireAdministrator"), std::string::npos);
+  EXPECT_NE(xml.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+  ::FreeLibrary(exe);
+}
+
 TEST(EntryTest, MessageLoopEndsWithTheQuitCode) {
   EXPECT_EQ(RunAndQuit(L"21", 0), 0u);
   EXPECT_EQ(RunAndQuit(L"", 7), 7u);
