@@ -4,18 +4,15 @@
 
 #include <stdexcept>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#endif
-#include <stb_image_write.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
+#include "PngWriter.h"
+#include "SkinUI/Core/PaintManager.h"
 
 namespace skin_fixtures {
+
+void ResourceSettingsTest::Reset() {
+  SkinUI::CPaintManager::ReleaseResourceArchive();
+  SkinUI::CPaintManager::SetResourceFolder(L"");
+}
 
 namespace {
 
@@ -51,14 +48,6 @@ std::string DeflateRaw(const std::string& data) {
   deflateEnd(&stream);
   return out;
 }
-
-namespace {
-
-void AppendPng(void* context, void* data, int size) {
-  static_cast<std::string*>(context)->append(static_cast<const char*>(data), size);
-}
-
-}  // namespace
 
 std::string BuildZip(const std::vector<ZipItem>& items, const ZipOptions& options) {
   std::string zip;
@@ -150,8 +139,8 @@ std::string EncodePng(int width, int height, const std::vector<uint32_t>& argb) 
     rgba.push_back(static_cast<uint8_t>(p >> 24));
   }
   std::string png;
-  if (!stbi_write_png_to_func(&AppendPng, &png, width, height, 4, rgba.data(), width * 4)) {
-    throw std::runtime_error("stbi_write_png_to_func");
+  if (!skinrender::EncodePng(width, height, rgba.data(), png)) {
+    throw std::runtime_error("EncodePng");
   }
   return png;
 }

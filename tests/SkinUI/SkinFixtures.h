@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -9,6 +11,16 @@
 // zlib, PNG images written with stb_image_write, and the installer's two
 // skin documents.
 namespace skin_fixtures {
+
+// For suites that touch the paint manager's process-wide resource settings:
+// every test starts and ends without resource folder or archive, so no test
+// sees what another left behind.
+class ResourceSettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Reset(); }
+  void TearDown() override { Reset(); }
+  static void Reset();
+};
 
 struct ZipItem {
   ZipItem(std::string entryName, std::string bytes, int zipMethod = 8, std::string packed = {})

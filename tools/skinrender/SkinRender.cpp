@@ -18,17 +18,7 @@
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#endif
-#include <stb_image_write.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
-
+#include "PngWriter.h"
 #include "Runtime/TextUtils.h"
 #include "SkinUI/Core/PaintManager.h"
 #include "SkinUI/Render/DibCanvas.h"
@@ -53,10 +43,6 @@ bool ReadAll(const wchar_t* path, std::string& bytes) {
   return true;
 }
 
-void AppendBytes(void* context, void* data, int size) {
-  static_cast<std::string*>(context)->append(static_cast<const char*>(data), size);
-}
-
 bool WritePng(const SkinUI::CDibCanvas& canvas, bool opaque, const wchar_t* path) {
   ::GdiFlush();
   const int w = canvas.Width();
@@ -77,7 +63,7 @@ bool WritePng(const SkinUI::CDibCanvas& canvas, bool opaque, const wchar_t* path
     rgba[i * 4 + 3] = static_cast<unsigned char>(a);
   }
   std::string png;
-  if (!stbi_write_png_to_func(&AppendBytes, &png, w, h, 4, rgba.data(), w * 4)) return false;
+  if (!skinrender::EncodePng(w, h, rgba.data(), png)) return false;
   FILE* f = _wfopen(path, L"wb");
   if (f == nullptr) return false;
   const bool ok = fwrite(png.data(), 1, png.size(), f) == png.size();

@@ -9,11 +9,10 @@
 #include <cwctype>
 #include <vector>
 
-#include "Runtime/ScopedHandle.h"
 #include "SkinUI/Core/MarkupElement.h"
 #include "SkinUI/Core/PaintManager.h"
+#include "SkinUI/Utils/ResourceBytes.h"
 #include "SkinUI/Utils/UIString.h"
-#include "SkinUI/Utils/ZipArchive.h"
 
 namespace SkinUI {
 
@@ -96,37 +95,27 @@ bool CMarkupDoc::LoadFile(const wchar_t* name) {
   Clear();
   if (name == nullptr) name = L"";
   std::vector<uint8_t> bytes;
-  if (CPaintManager::GetResourceArchiveName().IsEmpty()) {
-    const CUIString path = CPaintManager::GetResourceFolder() + name;
-    ScopedKernelHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-      (void)file.release();
-      return Fail(L"Error opening file");
-    }
-    LARGE_INTEGER size = {};
-    if (!::GetFileSizeEx(file.get(), &size)) return Fail(L"Could not read file");
-    if (size.QuadPart == 0) return Fail(L"File is empty");
-    if (size.QuadPart > kMaxFileSize) return Fail(L"File too large");
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-        read != bytes.size()) {
-      return Fail(L"Could not read file");
-    }
-  } else {
+  const bool fromArchive = !CPaintManager::GetResourceArchiveName().IsEmpty();
+  ReadResult result;
+  if (fromArchive) {
     HZIPARCHIVE archive = CPaintManager::GetHeldArchive();
     if (archive == nullptr) return Fail(L"Error opening zip file");
-    int index = -1;
-    UIZipEntry entry;
-    if (FindArchiveEntry(archive, name, true, &index, &entry) != kZipOk) {
-      return Fail(L"Could not find ziped file");
-    }
-    if (entry.unpackedSize == 0) return Fail(L"File is empty");
-    if (entry.unpackedSize > kMaxFileSize) return Fail(L"File too large");
-    bytes.resize(entry.unpackedSize);
-    const ZipResult result = UnpackEntry(archive, index, bytes.data(), entry.unpackedSize);
-    if (result != kZipOk && result != kZipMore) return Fail(L"Could not unzip file");
+    result = ReadWholeEntry(archive, name, kMaxFileSize, bytes);
+  } else {
+    const CUIString path = CPaintManager::GetResourceFolder() + name;
+    result = ReadWholeFile(path, kMaxFileSize, bytes);
+  }
+  switch (result) {
+    case ReadResult::kOk:
+      break;
+    case ReadResult::kOpenFailed:
+      return Fail(fromArchive ? L"Could not find ziped file" : L"Error opening file");
+    case ReadResult::kReadFailed:
+      return Fail(fromArchive ? L"Could not unzip file" : L"Could not read file");
+    case ReadResult::kEmpty:
+      return Fail(L"File is empty");
+    case ReadResult::kTooLarge:
+      return Fail(L"File too large");
   }
   return LoadMemory(bytes.data(), bytes.size());
 }
@@ -197,8 +186,8 @@ uint32_t CMarkupDoc::ParseData(uint32_t& pos, wchar_t end) {
       }
       if (decoded) continue;
     }
-    // preserveWhitespace_ is never switched off by the toolkit, so spaces
-    // are copied like any other unit.
+    // White space is kept as written: attribute values such as image
+    // descriptions depend on their spaces.
     text_[dest++] = text_[pos++];
   }
   // Blank out the gap a shortened value leaves, so attribute mapping skips

@@ -85,7 +85,6 @@ class CMarkupDoc {
   uint32_t capacity_ = 0;
   wchar_t errorMessage_[100] = {};
   wchar_t errorLocation_[50] = {};
-  bool preserveWhitespace_ = true;
 };
 
 }  // namespace SkinUI

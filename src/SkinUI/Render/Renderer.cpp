@@ -31,7 +31,7 @@
 #include "SkinUI/Render/Msimg32.h"
 #include "SkinUI/Render/UIImageRecord.h"
 #include "SkinUI/Utils/AttributeValues.h"
-#include "SkinUI/Utils/ZipArchive.h"
+#include "SkinUI/Utils/ResourceBytes.h"
 
 namespace SkinUI {
 
@@ -49,24 +49,36 @@ bool Meets(const RECT& a, const RECT& b) {
   RECT unused;
   return ::IntersectRect(&unused, &a, &b) != FALSE;
 }
+// All four values 0: the description did not set the rectangle.
+bool IsUnset(const RECT& r) {
+  return r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0;
+}
+
+// One axis of a 3x3 grid of image parts: part i spans edges i and i + 1, in
+// the destination and in the source.
+struct GridAxis {
+  long to[4];
+  long from[4];
+};
+
+// Calls `part(to, from)` for the nine parts row by row, the middle one only
+// when `withMiddle` is set. The parts do not overlap, so the order does not
+// show; empty parts are for `part` to skip.
+template <class Part>
+void ForEachGridPart(const GridAxis& x, const GridAxis& y, bool withMiddle, Part part) {
+  for (int row = 0; row < 3; ++row) {
+    for (int column = 0; column < 3; ++column) {
+      if (row == 1 && column == 1 && !withMiddle) continue;
+      part(RECT{x.to[column], y.to[row], x.to[column + 1], y.to[row + 1]},
+           RECT{x.from[column], y.from[row], x.from[column + 1], y.from[row + 1]});
+    }
+  }
+}
 
 // ---- Image bytes ----
 
-bool ReadWholeFile(const wchar_t* path, std::vector<uint8_t>& bytes) {
-  ScopedKernelHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    (void)file.release();
-    return false;
-  }
-  LARGE_INTEGER size = {};
-  if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxImageBytes) {
-    return false;
-  }
-  bytes.resize(static_cast<size_t>(size.QuadPart));
-  DWORD read = 0;
-  return ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-         read == bytes.size();
+bool ReadImageFile(const wchar_t* path, std::vector<uint8_t>& bytes) {
+  return ReadWholeFile(path, kMaxImageBytes, bytes) == ReadResult::kOk;
 }
 
 bool ReadResource(const wchar_t* source, const wchar_t* type, std::vector<uint8_t>& bytes) {
@@ -81,16 +93,10 @@ bool ReadResource(const wchar_t* source, const wchar_t* type, std::vector<uint8_
   return true;
 }
 
-bool ReadArchiveEntry(const wchar_t* name, std::vector<uint8_t>& bytes) {
+bool ReadImageEntry(const wchar_t* name, std::vector<uint8_t>& bytes) {
   HZIPARCHIVE archive = CPaintManager::GetHeldArchive();
-  if (archive == nullptr) return false;
-  int index = -1;
-  UIZipEntry entry;
-  if (FindArchiveEntry(archive, name, true, &index, &entry) != kZipOk) return false;
-  if (entry.unpackedSize == 0 || entry.unpackedSize > kMaxImageBytes) return false;
-  bytes.resize(entry.unpackedSize);
-  const ZipResult r = UnpackEntry(archive, index, bytes.data(), entry.unpackedSize);
-  return r == kZipOk || r == kZipMore;
+  return archive != nullptr &&
+         ReadWholeEntry(archive, name, kMaxImageBytes, bytes) == ReadResult::kOk;
 }
 
 bool ImageBytes(const wchar_t* source, const wchar_t* type, std::vector<uint8_t>& bytes) {
@@ -100,12 +106,12 @@ bool ImageBytes(const wchar_t* source, const wchar_t* type, std::vector<uint8_t>
   } else if (IS_INTRESOURCE(source)) {
     return false;
   } else if (!CPaintManager::GetResourceArchiveName().IsEmpty()) {
-    if (ReadArchiveEntry(source, bytes)) return true;
+    if (ReadImageEntry(source, bytes)) return true;
   } else {
     const CUIString path = CPaintManager::GetResourceFolder() + source;
-    if (ReadWholeFile(path, bytes)) return true;
+    if (ReadImageFile(path, bytes)) return true;
   }
-  return ReadWholeFile(source, bytes);
+  return ReadImageFile(source, bytes);
 }
 
 // ---- Blitting ----
@@ -124,15 +130,16 @@ void SoftwareBlend(HDC dst, const RECT& to, HDC src, const RECT& from, uint8_t f
   ::GdiFlush();
   uint32_t* d = under.Bits();
   const uint32_t* s = over.Bits();
+  // Without per-pixel alpha the source counts as opaque.
+  const uint32_t opaque = perPixelAlpha ? 0u : 0xFF000000u;
   for (size_t i = 0, n = static_cast<size_t>(w) * h; i < n; ++i) {
     // Premultiplied source over destination:
     //   out = src * fade / 255 + dst * (1 - srcAlpha * fade / 255^2)
-    const uint32_t sa = perPixelAlpha ? (s[i] >> 24) : 255u;
-    const uint32_t keep = 65025u - sa * fade;
+    const uint32_t source = s[i] | opaque;
+    const uint32_t keep = 65025u - (source >> 24) * fade;
     uint32_t out = 0;
     for (int shift = 0; shift < 32; shift += 8) {
-      uint32_t sc = (s[i] >> shift) & 0xFF;
-      if (!perPixelAlpha && shift == 24) sc = 255;
+      const uint32_t sc = (source >> shift) & 0xFF;
       const uint32_t dc = (d[i] >> shift) & 0xFF;
       const uint32_t value = (sc * fade * 255u + dc * keep) / 65025u;
       out |= std::min<uint32_t>(value, 255u) << shift;
@@ -318,7 +325,7 @@ bool CRenderer::DrawImageWithOptions(HDC dc, CPaintManager* manager, const RECT&
   if (image == nullptr) return false;
 
   RECT source = options.source;
-  if (source.left == 0 && source.top == 0 && source.right == 0 && source.bottom == 0) {
+  if (IsUnset(source)) {
     source = RECT{0, 0, image->width, image->height};
   } else {
     source.right = std::min<LONG>(source.right, image->width);
@@ -352,7 +359,7 @@ bool CRenderer::DrawImageWithOptions(HDC dc, CPaintManager* manager, const RECT&
   }
 
   const RECT& c = options.centerRect;
-  const bool centerFixed = c.left != 0 || c.top != 0 || c.right != 0 || c.bottom != 0;
+  const bool centerFixed = !IsUnset(c);
   auto draw = [&](HDC target, const RECT& to, const RECT& clip) {
     if (centerFixed) {
       DrawCenterFixed(c, to, target, image->bitmap.get(), clip, source, options.alignTop,
@@ -399,8 +406,7 @@ void CRenderer::DrawNineGrid(HDC dc, HBITMAP bitmap, const RECT& dest, const REC
   if (!blend) {
     ::SetBrushOrgEx(dc, 0, 0, nullptr);  // halftone needs it after the mode change
     // Same size and no corners: copy what the paint rectangle needs as is.
-    if (Width(dest) == Width(source) && Height(dest) == Height(source) && corners.left == 0 &&
-        corners.top == 0 && corners.right == 0 && corners.bottom == 0) {
+    if (Width(dest) == Width(source) && Height(dest) == Height(source) && IsUnset(corners)) {
       RECT part;
       if (::IntersectRect(&part, &dest, &paint)) {
         ::BitBlt(dc, part.left, part.top, Width(part), Height(part), imageDC.get(),
@@ -447,39 +453,13 @@ void CRenderer::DrawNineGrid(HDC dc, HBITMAP bitmap, const RECT& dest, const REC
       }
     }
   }
-  const RECT& d = dest;
-  const RECT& s = source;
-  if (l > 0 && t > 0) {
-    part(RECT{d.left, d.top, d.left + l, d.top + t}, RECT{s.left, s.top, s.left + l, s.top + t});
-  }
-  if (t > 0) {
-    part(RECT{d.left + l, d.top, d.right - r, d.top + t},
-         RECT{s.left + l, s.top, s.right - r, s.top + t});
-  }
-  if (r > 0 && t > 0) {
-    part(RECT{d.right - r, d.top, d.right, d.top + t},
-         RECT{s.right - r, s.top, s.right, s.top + t});
-  }
-  if (l > 0) {
-    part(RECT{d.left, d.top + t, d.left + l, d.bottom - b},
-         RECT{s.left, s.top + t, s.left + l, s.bottom - b});
-  }
-  if (r > 0) {
-    part(RECT{d.right - r, d.top + t, d.right, d.bottom - b},
-         RECT{s.right - r, s.top + t, s.right, s.bottom - b});
-  }
-  if (l > 0 && b > 0) {
-    part(RECT{d.left, d.bottom - b, d.left + l, d.bottom},
-         RECT{s.left, s.bottom - b, s.left + l, s.bottom});
-  }
-  if (b > 0) {
-    part(RECT{d.left + l, d.bottom - b, d.right - r, d.bottom},
-         RECT{s.left + l, s.bottom - b, s.right - r, s.bottom});
-  }
-  if (r > 0 && b > 0) {
-    part(RECT{d.right - r, d.bottom - b, d.right, d.bottom},
-         RECT{s.right - r, s.bottom - b, s.right, s.bottom});
-  }
+  // The corners and edges around it; a side without a corner gives empty
+  // parts, which `part` skips.
+  const GridAxis x = {{dest.left, dest.left + l, dest.right - r, dest.right},
+                      {source.left, source.left + l, source.right - r, source.right}};
+  const GridAxis y = {{dest.top, dest.top + t, dest.bottom - b, dest.bottom},
+                      {source.top, source.top + t, source.bottom - b, source.bottom}};
+  ForEachGridPart(x, y, false, part);
 }
 
 void CRenderer::DrawCenterFixed(const RECT& center, const RECT& dest, HDC dc, HBITMAP bitmap,
@@ -495,76 +475,42 @@ void CRenderer::DrawCenterFixed(const RECT& center, const RECT& dest, HDC dc, HB
   if (!imageDC) return;
   CScopedSelect select(imageDC.get(), bitmap);
 
-  // One axis of the centre part: its destination span and source span.
-  struct Span {
-    long to0, to1, from0, from1;
-  };
-  auto place = [](long d0, long d1, long c0, long c1, long m0, long m1, bool alignStart) {
+  // One axis: the centre part keeps its size when it fits and is placed
+  // by the ratio of the margins, otherwise it is cut (centred unless aligned
+  // to the start). The outer parts take the source next to the centre: as
+  // many units as they are long when the margin has them (unscaled), else
+  // the whole margin.
+  auto axis = [](long d0, long d1, long c0, long c1, long m0, long m1, bool alignStart) {
+    const long s0 = c0 - m0;
+    const long s1 = c1 + m1;
     const long cw = c1 - c0;
     const long dw = d1 - d0;
-    Span span;
+    long to0, to1, from0, from1;
     if (cw < dw) {
-      span.to0 = d0 + static_cast<long>(static_cast<long long>(dw - cw) * m0 / (m0 + m1));
-      span.to1 = span.to0 + cw;
-      span.from0 = c0;
-      span.from1 = c1;
+      to0 = d0 + static_cast<long>(static_cast<long long>(dw - cw) * m0 / (m0 + m1));
+      to1 = to0 + cw;
+      from0 = c0;
+      from1 = c1;
     } else {
-      span.to0 = d0;
-      span.to1 = d1;
-      span.from0 = alignStart ? c0 : c0 + (cw - dw) / 2;
-      span.from1 = span.from0 + dw;
+      to0 = d0;
+      to1 = d1;
+      from0 = alignStart ? c0 : c0 + (cw - dw) / 2;
+      from1 = from0 + dw;
     }
-    return span;
+    const long before = to0 - d0;
+    const long after = d1 - to1;
+    return GridAxis{{d0, to0, to1, d1},
+                    {from0 - s0 >= before ? from0 - before : s0, from0, from1,
+                     s1 - from1 >= after ? from1 + after : s1}};
   };
-  const Span x = place(dest.left, dest.right, center.left, center.right, ml, mr, alignLeft);
-  const Span y = place(dest.top, dest.bottom, center.top, center.bottom, mt, mb, alignTop);
-
-  auto part = [&](const RECT& to, const RECT& from) {
+  const GridAxis x = axis(dest.left, dest.right, center.left, center.right, ml, mr, alignLeft);
+  const GridAxis y = axis(dest.top, dest.bottom, center.top, center.bottom, mt, mb, alignTop);
+  ForEachGridPart(x, y, true, [&](const RECT& to, const RECT& from) {
     if (Width(to) > 0 && Height(to) > 0 && Width(from) > 0 && Height(from) > 0 &&
         Meets(to, paint)) {
       Blend(dc, to, imageDC.get(), from, fade, true);
     }
-  };
-  // The source next to the centre for an outer part `length` long: as many
-  // units as needed when the margin has them (unscaled), else the margin.
-  auto before = [](long inner, long edge, long length) {
-    return inner - edge >= length ? std::pair<long, long>{inner - length, inner}
-                                  : std::pair<long, long>{edge, inner};
-  };
-  auto after = [](long inner, long edge, long length) {
-    return edge - inner >= length ? std::pair<long, long>{inner, inner + length}
-                                  : std::pair<long, long>{inner, edge};
-  };
-  const auto above = before(y.from0, source.top, y.to0 - dest.top);
-  const auto below = after(y.from1, source.bottom, dest.bottom - y.to1);
-  const auto left = before(x.from0, source.left, x.to0 - dest.left);
-  const auto right = after(x.from1, source.right, dest.right - x.to1);
-  const bool shorter = y.to1 - y.to0 < Height(dest);
-  const bool narrower = x.to1 - x.to0 < Width(dest);
-
-  part(RECT{x.to0, y.to0, x.to1, y.to1}, RECT{x.from0, y.from0, x.from1, y.from1});
-  if (shorter) {
-    part(RECT{x.to0, dest.top, x.to1, y.to0}, RECT{x.from0, above.first, x.from1, above.second});
-    if (narrower) {
-      part(RECT{dest.left, dest.top, x.to0, y.to0},
-           RECT{left.first, above.first, left.second, above.second});
-      part(RECT{x.to1, dest.top, dest.right, y.to0},
-           RECT{right.first, above.first, right.second, above.second});
-    }
-  }
-  if (narrower) {
-    part(RECT{dest.left, y.to0, x.to0, y.to1}, RECT{left.first, y.from0, left.second, y.from1});
-    part(RECT{x.to1, y.to0, dest.right, y.to1}, RECT{right.first, y.from0, right.second, y.from1});
-  }
-  if (shorter) {
-    part(RECT{x.to0, y.to1, x.to1, dest.bottom}, RECT{x.from0, below.first, x.from1, below.second});
-    if (narrower) {
-      part(RECT{dest.left, y.to1, x.to0, dest.bottom},
-           RECT{left.first, below.first, left.second, below.second});
-      part(RECT{x.to1, y.to1, dest.right, dest.bottom},
-           RECT{right.first, below.first, right.second, below.second});
-    }
-  }
+  });
 }
 
 void CRenderer::Blend(HDC dst, const RECT& to, HDC src, const RECT& from, uint8_t fade,
@@ -696,12 +642,13 @@ void CRenderer::DrawPlainText(HDC dc, CPaintManager* manager, const RECT& rect, 
 void CRenderer::DrawAlphaText(HDC dc, const wchar_t* text, HFONT font, uint32_t color, UINT format,
                               const RECT& rect) {
   if (dc == nullptr || text == nullptr || text[0] == 0) return;
+  const int length = static_cast<int>(wcslen(text));
   ScopedMemoryDC measureDC(::CreateCompatibleDC(dc));
   if (!measureDC) return;
   SIZE size = {};
   {
     CScopedSelect select(measureDC.get(), font);
-    ::GetTextExtentPoint32W(measureDC.get(), text, static_cast<int>(wcslen(text)), &size);
+    ::GetTextExtentPoint32W(measureDC.get(), text, length, &size);
   }
   if (size.cx <= 0 || size.cy <= 0) return;
   CDibCanvas glyphs(size.cx, size.cy);
@@ -711,7 +658,7 @@ void CRenderer::DrawAlphaText(HDC dc, const wchar_t* text, HFONT font, uint32_t 
     ::SetTextColor(glyphs.GetDC(), RGB(255, 255, 255));
     ::SetBkColor(glyphs.GetDC(), RGB(0, 0, 0));
     ::SetBkMode(glyphs.GetDC(), OPAQUE);
-    ::ExtTextOutW(glyphs.GetDC(), 0, 0, 0, nullptr, text, static_cast<UINT>(wcslen(text)), nullptr);
+    ::ExtTextOutW(glyphs.GetDC(), 0, 0, 0, nullptr, text, static_cast<UINT>(length), nullptr);
   }
   ::GdiFlush();
   uint32_t* bits = glyphs.Bits();

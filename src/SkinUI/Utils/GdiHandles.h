@@ -11,33 +11,10 @@ namespace SkinUI {
 // are released to it (see CWindowDC), pens, brushes, fonts, bitmaps and
 // regions are deleted. Thread affinity: the owner's.
 
+// One DeleteObject for every kind; only the handle type differs.
+template <class H>
 struct GdiObjectTraits {
-  using Handle = HGDIOBJ;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::DeleteObject(h); }
-};
-struct BitmapTraits {
-  using Handle = HBITMAP;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::DeleteObject(h); }
-};
-struct FontTraits {
-  using Handle = HFONT;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::DeleteObject(h); }
-};
-struct RegionTraits {
-  using Handle = HRGN;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::DeleteObject(h); }
-};
-struct PenTraits {
-  using Handle = HPEN;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::DeleteObject(h); }
-};
-struct BrushTraits {
-  using Handle = HBRUSH;
+  using Handle = H;
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { ::DeleteObject(h); }
 };
@@ -48,11 +25,11 @@ struct MemoryDCTraits {
   static void Close(Handle h) { ::DeleteDC(h); }
 };
 
-using ScopedBitmap = ScopedHandle<BitmapTraits>;
-using ScopedFont = ScopedHandle<FontTraits>;
-using ScopedRegion = ScopedHandle<RegionTraits>;
-using ScopedPen = ScopedHandle<PenTraits>;
-using ScopedBrush = ScopedHandle<BrushTraits>;
+using ScopedBitmap = ScopedHandle<GdiObjectTraits<HBITMAP>>;
+using ScopedFont = ScopedHandle<GdiObjectTraits<HFONT>>;
+using ScopedRegion = ScopedHandle<GdiObjectTraits<HRGN>>;
+using ScopedPen = ScopedHandle<GdiObjectTraits<HPEN>>;
+using ScopedBrush = ScopedHandle<GdiObjectTraits<HBRUSH>>;
 using ScopedMemoryDC = ScopedHandle<MemoryDCTraits>;
 
 // Selects an object into a DC for the life of the scope and selects the

@@ -15,16 +15,7 @@
 namespace SkinUI {
 namespace {
 
-// Every test starts and ends without resource folder or archive.
-class MarkupDocTest : public ::testing::Test {
- protected:
-  void SetUp() override { Reset(); }
-  void TearDown() override { Reset(); }
-  static void Reset() {
-    CPaintManager::ReleaseResourceArchive();
-    CPaintManager::SetResourceFolder(L"");
-  }
-};
+using MarkupDocTest = skin_fixtures::ResourceSettingsTest;
 
 std::wstring Attr(CMarkupElement e, const wchar_t* name) {
   wchar_t buffer[500] = {};
@@ -45,6 +36,12 @@ int CountElements(CMarkupElement e) {
   for (; e.Exists(); e = e.NextSibling()) n += 1 + CountElements(e.FirstChild());
   return n;
 }
+
+// A file LoadFile must refuse, and the message it must give.
+struct LoadFailure {
+  const wchar_t* name;
+  const wchar_t* message;
+};
 
 TEST_F(MarkupDocTest, InstallPackagesSkinParses) {
   const std::string xml = skin_fixtures::InstallPackagesXml();
@@ -243,16 +240,12 @@ TEST_F(MarkupDocTest, LoadFileFromTheResourceFolder) {
   EXPECT_STREQ(doc.RootElement().ElementName(), L"Window");
   EXPECT_TRUE(doc.LoadFile(L"exact.xml")) << doc.ErrorMessage();
 
-  struct Case {
-    const wchar_t* name;
-    const wchar_t* message;
-  };
-  const Case cases[] = {
+  const LoadFailure cases[] = {
       {L"missing.xml", L"Error opening file"},
       {L"empty.xml", L"File is empty"},
       {L"over.xml", L"File too large"},
   };
-  for (const Case& c : cases) {
+  for (const LoadFailure& c : cases) {
     EXPECT_FALSE(doc.LoadFile(c.name)) << c.name;
     EXPECT_STREQ(doc.ErrorMessage(), c.message) << c.name;
     EXPECT_STREQ(doc.ErrorLocation(), L"");
@@ -287,17 +280,13 @@ TEST_F(MarkupDocTest, LoadFileFromTheResourceArchive) {
   CMarkupDoc doc;
   EXPECT_TRUE(doc.LoadFile(L"SKIN\\installpackages.xml")) << doc.ErrorMessage();
   EXPECT_STREQ(doc.RootElement().ElementName(), L"Window");
-  struct Case {
-    const wchar_t* name;
-    const wchar_t* message;
-  };
-  const Case cases[] = {
+  const LoadFailure cases[] = {
       {L"nothere.xml", L"Could not find ziped file"},
       {L"empty.xml", L"File is empty"},
       {L"huge.xml", L"File too large"},
       {L"broken.xml", L"Could not unzip file"},
   };
-  for (const Case& c : cases) {
+  for (const LoadFailure& c : cases) {
     EXPECT_FALSE(doc.LoadFile(c.name)) << c.name;
     EXPECT_STREQ(doc.ErrorMessage(), c.message) << c.name;
   }

@@ -13,15 +13,7 @@
 namespace SkinUI {
 namespace {
 
-class PaintManagerTest : public ::testing::Test {
- protected:
-  void SetUp() override { Reset(); }
-  void TearDown() override { Reset(); }
-  static void Reset() {
-    CPaintManager::ReleaseResourceArchive();
-    CPaintManager::SetResourceFolder(L"");
-  }
-};
+using PaintManagerTest = skin_fixtures::ResourceSettingsTest;
 
 LOGFONTW DescriptionOf(HFONT font) {
   LOGFONTW description = {};

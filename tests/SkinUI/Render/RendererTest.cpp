@@ -31,17 +31,17 @@ int Channel(uint32_t pixel, int shift) {
 
 // Images in a resource folder of their own, a manager that caches them, and
 // a canvas to draw on.
-class RendererTest : public ::testing::Test {
+class RendererTest : public skin_fixtures::ResourceSettingsTest {
  protected:
   void SetUp() override {
-    CPaintManager::ReleaseResourceArchive();
+    ResourceSettingsTest::SetUp();
     CPaintManager::SetResourceFolder(dir_.Path().c_str());
     manager_ = std::make_unique<CPaintManager>();
   }
   void TearDown() override {
     CMsimg32::HideForTesting(false);
     manager_.reset();
-    CPaintManager::SetResourceFolder(L"");
+    ResourceSettingsTest::TearDown();
   }
 
   void Image(const wchar_t* name, int width, int height, const std::vector<uint32_t>& argb) {
