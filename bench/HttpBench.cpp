@@ -23,11 +23,6 @@ namespace {
 constexpr size_t kDownloadBytes = 256u << 20;
 constexpr int kRounds = 2;
 
-struct Record {
-  void* owner = nullptr;
-  UINT_PTR timerId = 0;
-};
-
 double Now() {
   LARGE_INTEGER f, c;
   ::QueryPerformanceFrequency(&f);
@@ -119,7 +114,7 @@ int wmain() {
   const std::string url(wideUrl.begin(), wideUrl.end());
 
   InstallHttpEngines();
-  Record record;
+  RuntimeRecord record;
   RuntimeStartup(&record, record);
 
   double ours = 0, baseline = 0;

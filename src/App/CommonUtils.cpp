@@ -2,10 +2,12 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <cstdio>
 #include <vector>
 
+#include "Runtime/FileEx.h"
 #include "Runtime/Log.h"
 #include "Runtime/ScopedHandle.h"
 #include "Runtime/TextUtils.h"
@@ -15,39 +17,11 @@ namespace {
 constexpr DWORD kModulePathChars = 512;
 constexpr DWORD kShellPathChars = MAX_PATH;
 
-// The same test the shell's path helpers make, without pulling in shlwapi:
-// anything with attributes exists.
-bool PathExists(const std::wstring& path) {
-  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Drops the last path component and its separator, keeping the separator
-// of a drive root ("C:\") or of a rooted path ("\").
-std::wstring WithoutFileSpec(const std::wstring& path) {
-  const size_t slash = path.find_last_of(L'\\');
-  if (slash == std::wstring::npos) return std::wstring();
-  if (slash == 0) return path.substr(0, 1);
-  if (slash == 2 && path[1] == L':') return path.substr(0, 3);
-  return path.substr(0, slash);
-}
-
-struct StdioFileTraits {
-  using Handle = FILE*;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle f) { fclose(f); }
-};
-
-struct FindHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { ::FindClose(h); }
-};
-
-// Item lists the shell allocates; ILFree is the shell's own CoTaskMemFree.
+// Item lists come from the shell's task allocator.
 struct ItemListTraits {
   using Handle = PIDLIST_ABSOLUTE;
   static Handle Invalid() { return nullptr; }
-  static void Close(Handle items) { ::ILFree(items); }
+  static void Close(Handle items) { ::CoTaskMemFree(items); }
 };
 
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM param, LPARAM data) {
@@ -92,7 +66,8 @@ std::wstring ModuleFolder(DWORD capacity) {
   // A path that fills the buffer has been cut (older systems do not even
   // report it as an error).
   if (n == 0 || n >= capacity) return std::wstring();
-  return WithoutFileSpec(std::wstring(buffer.data(), n));
+  ::PathRemoveFileSpecW(buffer.data());
+  return buffer.data();
 }
 
 std::wstring GetExeDir() {
@@ -102,7 +77,7 @@ std::wstring GetExeDir() {
 }
 
 bool CreateDir(const std::wstring& path) {
-  if (PathExists(path)) return true;
+  if (::PathFileExistsW(path.c_str())) return true;
   const int result = ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
   if (result == ERROR_SUCCESS) return true;
   LOG_TRACE(LOG_ERRO, L"CreateDir：%s ret：%d", path.c_str(), result);
@@ -111,32 +86,26 @@ bool CreateDir(const std::wstring& path) {
 }
 
 bool EnsureFolder(const std::wstring& path) {
-  return PathExists(path) || ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr) == 0;
+  return ::PathFileExistsW(path.c_str()) ||
+         ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr) == 0;
 }
 
 bool RemoveFile(const std::wstring& path) {
-  if (!PathExists(path)) return true;
+  if (!::PathFileExistsW(path.c_str())) return true;
   if (::DeleteFileW(path.c_str())) return true;
   ::Sleep(1);
   return false;
 }
 
 bool MoveFileReplace(const std::wstring& source, const std::wstring& target) {
-  if (!PathExists(source)) return false;
+  if (!::PathFileExistsW(source.c_str())) return false;
   if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   ::Sleep(1);
   return false;
 }
 
 int64_t GetFileSize(const std::wstring& path) {
-  if (ScopedHandle<StdioFileTraits> file(_wfopen(path.c_str(), L"r")); file) {
-    if (_fseeki64(file.get(), 0, SEEK_END) == 0) return _ftelli64(file.get());
-    return -1;
-  }
-  WIN32_FIND_DATAW data;
-  ScopedHandle<FindHandleTraits> find(::FindFirstFileW(path.c_str(), &data));
-  if (!find) return -1;
-  return static_cast<int64_t>((uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
+  return CFileEx::SizeOf(path);
 }
 
 std::wstring FormatSize(uint64_t bytes) {

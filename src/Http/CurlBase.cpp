@@ -12,26 +12,19 @@ namespace {
 
 using TransferRef = CRefPtr<CCurlBase>;
 
-template <class Value>
-using NotifyTask = MainThreadTask2<TransferRef, const TransferRef&, Value, Value>;
+// The main-thread end of a notification: the listener operation `Operation`
+// with the task's transfer and value.
+template <class Value, auto Operation>
+void Notify(const TransferRef& t, const Value& value) {
+  if (t && t->Listener()) (t->Listener()->*Operation)(t.get(), value);
+}
 
-void NotifyDone(const TransferRef& t, CURLcode code) {
-  if (t && t->Listener()) t->Listener()->OnTransferDone(t.get(), code);
-}
-void NotifyReceived(const TransferRef& t, uint32_t bytes) {
-  if (t && t->Listener()) t->Listener()->OnBytesReceived(t.get(), bytes);
-}
-void NotifySent(const TransferRef& t, uint32_t bytes) {
-  if (t && t->Listener()) t->Listener()->OnBytesSent(t.get(), bytes);
-}
-void NotifyHttpCode(const TransferRef& t, HttpStatusNotice notice) {
-  if (t && t->Listener()) t->Listener()->OnHttpCode(t.get(), notice);
-}
-void NotifyRemoved(const TransferRef& t, int value) {
-  if (t && t->Listener()) t->Listener()->OnTransferRemoved(t.get(), value);
-}
-void NotifyAdded(const TransferRef& t, int value) {
-  if (t && t->Listener()) t->Listener()->OnTransferAdded(t.get(), value);
+// Queues Notify for `transfer`; the task's reference keeps the transfer
+// alive until it has run.
+template <auto Operation, class Value>
+void PostNotify(CCurlBase* transfer, const Value& value) {
+  using Task = MainThreadTask2<TransferRef, const TransferRef&, Value, const Value&>;
+  PostTask(new Task(&Notify<Value, Operation>, TransferRef(transfer), value));
 }
 
 uint32_t Clamp32(size_t size, size_t count) {
@@ -89,20 +82,20 @@ size_t CCurlBase::ReadCallback(char* buffer, size_t size, size_t count, void* tr
 }
 
 void CCurlBase::PostDone(CURLcode code) {
-  PostTask(new NotifyTask<CURLcode>(&NotifyDone, TransferRef(this), code));
+  PostNotify<&CurlListener::OnTransferDone>(this, code);
 }
 void CCurlBase::PostBytesReceived(uint32_t bytes) {
-  PostTask(new NotifyTask<uint32_t>(&NotifyReceived, TransferRef(this), bytes));
+  PostNotify<&CurlListener::OnBytesReceived>(this, bytes);
 }
 void CCurlBase::PostBytesSent(uint32_t bytes) {
-  PostTask(new NotifyTask<uint32_t>(&NotifySent, TransferRef(this), bytes));
+  PostNotify<&CurlListener::OnBytesSent>(this, bytes);
 }
 void CCurlBase::PostHttpCode(const HttpStatusNotice& notice) {
-  PostTask(new NotifyTask<HttpStatusNotice>(&NotifyHttpCode, TransferRef(this), notice));
+  PostNotify<&CurlListener::OnHttpCode>(this, notice);
 }
 void CCurlBase::PostRemoved() {
-  PostTask(new NotifyTask<int>(&NotifyRemoved, TransferRef(this), 0));
+  PostNotify<&CurlListener::OnTransferRemoved>(this, 0);
 }
 void CCurlBase::PostAdded() {
-  PostTask(new NotifyTask<int>(&NotifyAdded, TransferRef(this), 0));
+  PostNotify<&CurlListener::OnTransferAdded>(this, 0);
 }

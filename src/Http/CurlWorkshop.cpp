@@ -28,14 +28,7 @@ void CCurlWorkshop::Init() {
 void CCurlWorkshop::Uninit() {
   CAutoLock hold(lock_);
   if (multi_ != nullptr) {
-    for (const auto& transfer : running_) {
-      if (CURL* easy = transfer->Easy()) {
-        curl_multi_remove_handle(multi_, easy);
-        curl_easy_cleanup(easy);
-        transfer->SetEasy(nullptr);
-        transfer->MarkDetached();
-      }
-    }
+    for (const auto& transfer : running_) ReleaseEasy(*transfer);
     curl_multi_cleanup(multi_);
     multi_ = nullptr;
   }
@@ -124,6 +117,13 @@ void CCurlWorkshop::SyncLists() {
   }
 }
 
+void CCurlWorkshop::ReleaseEasy(CCurlBase& transfer) {
+  curl_multi_remove_handle(multi_, transfer.Easy());
+  curl_easy_cleanup(transfer.Easy());
+  transfer.SetEasy(nullptr);
+  transfer.MarkDetached();
+}
+
 void CCurlWorkshop::DetachTransfer(const CRefPtr<CCurlBase>& transfer) {
   CURL* easy = transfer->Easy();
   if (easy == nullptr) {
@@ -133,9 +133,7 @@ void CCurlWorkshop::DetachTransfer(const CRefPtr<CCurlBase>& transfer) {
   auto byEasy = [easy](const auto& t) { return t->Easy() == easy; };
   auto it = std::find_if(running_.begin(), running_.end(), byEasy);
   if (it != running_.end()) {
-    curl_multi_remove_handle(multi_, easy);
-    curl_easy_cleanup(easy);
-    transfer->SetEasy(nullptr);
+    ReleaseEasy(*transfer);
     running_.erase(it);
   } else {
     auto p = std::find_if(pending_.begin(), pending_.end(), byEasy);

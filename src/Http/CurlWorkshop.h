@@ -42,6 +42,8 @@ class CCurlWorkshop : public CSimpleThread {
   void SyncLists();
   // Removes the transfer from libcurl and cleans its handle up (lock held).
   void DetachTransfer(const CRefPtr<CCurlBase>& transfer);
+  // The same for a transfer known to be in the multi handle.
+  void ReleaseEasy(CCurlBase& transfer);
   int ProcessMessages();
 
   CURLM* multi_ = nullptr;

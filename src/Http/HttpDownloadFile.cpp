@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <numeric>
@@ -10,6 +9,7 @@
 
 #include "Http/DownloadWriteFile.h"
 #include "Http/HttpEngines.h"
+#include "Runtime/FileEx.h"
 #include "Runtime/Log.h"
 #include "Runtime/MainThreadTask.h"
 #include "Runtime/Runtime.h"
@@ -31,21 +31,6 @@ struct Registry {
 Registry& Live() {
   static Registry registry;
   return registry;
-}
-
-// Size of an existing file, or -1.
-int64_t ExistingSize(const std::wstring& path) {
-  if (FILE* f = _wfopen(path.c_str(), L"r")) {
-    int64_t size = -1;
-    if (_fseeki64(f, 0, SEEK_END) == 0) size = _ftelli64(f);
-    fclose(f);
-    if (size >= 0) return size;
-  }
-  WIN32_FIND_DATAW data;
-  HANDLE find = ::FindFirstFileW(path.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return -1;
-  ::FindClose(find);
-  return static_cast<int64_t>((uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
 }
 
 bool IsHostChar(wchar_t c) {
@@ -137,7 +122,7 @@ bool CHttpDownloadFile::Start() {
   transfer->SetSink(std::move(file));
   LOG_TRACE(LOG_INFO, L"CHttpDownloadFile::Start() localPath:%s", localPath_.c_str());
 
-  int64_t existing = ExistingSize(localPath_);
+  int64_t existing = CFileEx::SizeOf(localPath_);
   if (existing < 0) {
     LOG_CONSOLE(LOG_INFO, L"无需断点下载 %s ", localPath_.c_str());
     existing = 0;
@@ -193,10 +178,7 @@ void CHttpDownloadFile::OnReceived(uint64_t count) {
 void CHttpDownloadFile::OnHttpCode(const HttpStatusNotice& notice) {
   const std::wstring currentUrl = GetUrl();
   if (notice.status >= 300 && notice.status <= 399) {
-    ConsoleLogger::Instance().LogAt(LOG_INFO, __LINE__, TESSEL_LOG_FILE_PATH, L"重定向中... url:%s",
-                                    currentUrl.c_str());
-    FileLogger::Instance().LogAt(LOG_INFO, __LINE__, TESSEL_LOG_FILE_PATH, L"重定向中...  url:%s",
-                                 currentUrl.c_str());
+    LOG_CONSOLE2(LOG_INFO, L"重定向中...  url:%s", L"重定向中... url:%s", currentUrl.c_str());
     return;
   }
   SetResult(kResultHttp, notice.status);
@@ -234,7 +216,7 @@ void CHttpDownloadFile::Done(CURLcode curlCode) {
   Stop();  // closes the file: the worker detached the transfer before this
   SetResult(kResultCurl, curlCode);
   if (curlCode == CURLE_OK && expectedSize_ != 0 &&
-      ExistingSize(localPath_) != static_cast<int64_t>(expectedSize_)) {
+      CFileEx::SizeOf(localPath_) != static_cast<int64_t>(expectedSize_)) {
     // A body without a Content-Length that ended early is no success.
     SetResult(kResultUser, kSizeMismatch);
   }

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <ctime>
 #include <cwchar>
-#include <vector>
+
+#include "Runtime/TextUtils.h"
 
 namespace {
 
@@ -90,19 +91,8 @@ void BaseLogger::LogV(int32_t level, const int32_t* line, const wchar_t* file,
   if (line != nullptr) {
     AppendField<2048>(text, L"[%s:%d]", file != nullptr ? file : L"", *line);
   }
-  if (format != nullptr) {
-    // The counting pass sizes the message exactly, so long messages are
-    // written whole; a format the CRT rejects contributes nothing.
-    va_list counting;
-    va_copy(counting, args);
-    int n = _vscwprintf(format, counting);
-    va_end(counting);
-    if (n > 0) {
-      std::vector<wchar_t> message(static_cast<size_t>(n) + 1, L'\0');
-      int written = _vsnwprintf(message.data(), static_cast<size_t>(n), format, args);
-      if (written > 0) text.append(message.data(), static_cast<size_t>(written));
-    }
-  }
+  // A format the CRT rejects contributes nothing.
+  text.append(FormatWideV(format, args));
   if (options_->lineBreak) text.append(L"\r\n");
   Write(text);
 }

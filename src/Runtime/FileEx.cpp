@@ -1,6 +1,22 @@
 #include "Runtime/FileEx.h"
 
+#include <cstdio>
+
+#include "Runtime/ScopedHandle.h"
+
 namespace {
+
+struct StdioFileTraits {
+  using Handle = FILE*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle f) { fclose(f); }
+};
+
+struct FindHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { ::FindClose(h); }
+};
 
 [[noreturn]] void ThrowLastError(std::wstring text = std::wstring()) {
   throw CFileExException{std::move(text), static_cast<int32_t>(::GetLastError())};
@@ -117,4 +133,15 @@ void CFileEx::Abort() {
   handle_ = INVALID_HANDLE_VALUE;
   closeOnDestruction_ = false;
   path_.clear();
+}
+
+int64_t CFileEx::SizeOf(const std::wstring& path) {
+  if (ScopedHandle<StdioFileTraits> file(_wfopen(path.c_str(), L"r")); file) {
+    if (_fseeki64(file.get(), 0, SEEK_END) == 0) return _ftelli64(file.get());
+    return -1;
+  }
+  WIN32_FIND_DATAW data;
+  ScopedHandle<FindHandleTraits> find(::FindFirstFileW(path.c_str(), &data));
+  if (!find) return -1;
+  return static_cast<int64_t>((uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
 }

@@ -52,6 +52,10 @@ class CFileEx {
   virtual void Close();
 
   [[nodiscard]] bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+  // The size of the file at `path` without opening it for writing: through
+  // the C runtime, else from the directory entry; -1 when neither works.
+  [[nodiscard]] static int64_t SizeOf(const std::wstring& path);
   [[nodiscard]] const std::wstring& Path() const { return path_; }
 
  private:

@@ -17,6 +17,16 @@
     ConsoleLogger::Instance().LogAt(level, __LINE__, TESSEL_LOG_FILE_PATH, format, ##__VA_ARGS__); \
   } while (0)
 
+// As LOG_CONSOLE, for the statements whose console copy words the message
+// differently.
+#define LOG_CONSOLE2(level, fileFormat, consoleFormat, ...)                               \
+  do {                                                                                    \
+    FileLogger::Instance().LogAt(level, __LINE__, TESSEL_LOG_FILE_PATH, fileFormat,       \
+                                 ##__VA_ARGS__);                                          \
+    ConsoleLogger::Instance().LogAt(level, __LINE__, TESSEL_LOG_FILE_PATH, consoleFormat, \
+                                    ##__VA_ARGS__);                                       \
+  } while (0)
+
 // File sink located, debugger sink without location.
 #define LOG_TRACE(level, format, ...)                                                           \
   do {                                                                                          \

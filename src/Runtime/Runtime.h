@@ -27,6 +27,14 @@ void SetRuntimeEngineHooks(const RuntimeEngineHooks& hooks);
 // dispatch; tasks still queued are released without running.
 void RuntimeShutdownCore(UINT_PTR timerId);
 
+// The record the start-up fills and the shut-down clears, for programs
+// without an application context of their own (tools, tests). Any record
+// with these two fields will do.
+struct RuntimeRecord {
+  void* owner = nullptr;
+  UINT_PTR timerId = 0;
+};
+
 // The application's record has an owner pointer and a timer id field.
 template <class Record, class Owner>
 void RuntimeStartup(Owner* owner, Record& record) {

@@ -48,20 +48,27 @@ std::wstring FromUtf8(const std::string& text) {
 }
 
 std::wstring FormatWide(const wchar_t* format, ...) {
-  if (format == nullptr) return std::wstring();
   va_list args;
   va_start(args, format);
+  std::wstring out = FormatWideV(format, args);
+  va_end(args);
+  return out;
+}
+
+std::wstring FormatWideV(const wchar_t* format, va_list args) {
+  if (format == nullptr) return std::wstring();
+  // Measured first, so text of any length comes out whole.
   va_list counting;
   va_copy(counting, args);
   const int n = _vscwprintf(format, counting);
   va_end(counting);
-  std::wstring out;
-  if (n > 0) {
-    out.assign(static_cast<size_t>(n) + 1, L'\0');
-    const int written = _vsnwprintf(out.data(), static_cast<size_t>(n), format, args);
-    out.resize(written > 0 ? static_cast<size_t>(written) : 0);
-  }
-  va_end(args);
+  if (n <= 0) return std::wstring();
+  std::wstring out(static_cast<size_t>(n) + 1, L'\0');
+  va_list writing;
+  va_copy(writing, args);
+  const int written = _vsnwprintf(out.data(), static_cast<size_t>(n), format, writing);
+  va_end(writing);
+  out.resize(written > 0 ? static_cast<size_t>(written) : 0);
   return out;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdarg>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@
 // msvcrt's wide printf: %s takes a wide string. A null format or a format
 // the CRT rejects gives an empty string.
 [[nodiscard]] std::wstring FormatWide(const wchar_t* format, ...);
+// The same over an argument list, which it leaves untouched for the caller.
+[[nodiscard]] std::wstring FormatWideV(const wchar_t* format, va_list args);
 
 [[nodiscard]] std::wstring ToLower(const std::wstring& text);
 // Removes leading and trailing white space; all-blank text is left as is.

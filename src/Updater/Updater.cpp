@@ -82,30 +82,29 @@ Updater::~Updater() {
 
 bool Updater::Start() {
   DCHECK_ON_THREAD(thread_);
-  const DWORD windowError = helperWindow_ ? 0 : CreateHelperWindow();
+  const DWORD windowError = EnsureHelperWindow();
   if (!CreateDir(installDir_)) return false;
-  if (windowError != 0) {
-    // No window, so no result could ever arrive: end the phase here and
-    // let the owner's retry try again.
-    listener_->OnUpdateInfo(kResultSys, static_cast<int32_t>(windowError), manifestVersion_,
-                            packageMd5_);
-    return true;
-  }
-  nextManifestUrl_ = 0;
-  if (!FetchManifest()) ReportManifest(kResultUser, -1);
+  BeginManifestPhase(windowError);
   return true;
 }
 
 void Updater::RetryManifest() {
   DCHECK_ON_THREAD(thread_);
-  nextManifestUrl_ = 0;
-  if (!helperWindow_) {
-    if (const DWORD error = CreateHelperWindow(); error != 0) {
-      listener_->OnUpdateInfo(kResultSys, static_cast<int32_t>(error), manifestVersion_,
-                              packageMd5_);
-      return;
-    }
+  BeginManifestPhase(EnsureHelperWindow());
+}
+
+DWORD Updater::EnsureHelperWindow() {
+  return helperWindow_ ? 0 : CreateHelperWindow();
+}
+
+void Updater::BeginManifestPhase(DWORD windowError) {
+  if (windowError != 0) {
+    // No window, so no result could ever arrive: end the phase here and
+    // let the owner's retry try again.
+    ReportManifest(kResultSys, static_cast<int32_t>(windowError));
+    return;
   }
+  nextManifestUrl_ = 0;
   if (!FetchManifest()) ReportManifest(kResultUser, -1);
 }
 
@@ -127,6 +126,7 @@ DWORD Updater::CreateHelperWindow() {
   windowClass.lpszClassName = helperClassName_.c_str();
   if (::RegisterClassW(&windowClass) == 0) {
     const DWORD error = ::GetLastError();
+    // The two sinks word this one with different arguments.
     FileLogger::Instance().LogAt(LOG_ERRO, __LINE__, TESSEL_LOG_FILE_PATH, L"[UM]rcls %d:%d", 1,
                                  error);
     ConsoleLogger::Instance().LogAt(LOG_ERRO, __LINE__, TESSEL_LOG_FILE_PATH, L"[UM]regclass %d",
@@ -164,10 +164,7 @@ Updater* Updater::FromWindow(void* window) {
 void Updater::PostToHelper(void* window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!::PostMessageW(static_cast<HWND>(window), message, wParam, lParam)) {
     const DWORD error = ::GetLastError();
-    FileLogger::Instance().LogAt(LOG_ERRO, __LINE__, TESSEL_LOG_FILE_PATH,
-                                 L"[UM] post message failed:%u", error);
-    ConsoleLogger::Instance().LogAt(LOG_ERRO, __LINE__, TESSEL_LOG_FILE_PATH,
-                                    L"[UM] post_message failed:%u", error);
+    LOG_CONSOLE2(LOG_ERRO, L"[UM] post message failed:%u", L"[UM] post_message failed:%u", error);
   }
 }
 
@@ -308,9 +305,7 @@ bool Updater::StartPackageDownload() {
     return false;
   }
   finalPath_ = FormatWide(L"%s\\%s", installDir_.c_str(), kPackageName);
-  const size_t dot = finalPath_.find_last_of(L'.');
-  const std::wstring stem = dot == std::wstring::npos ? finalPath_ : finalPath_.substr(0, dot);
-  tempPath_ = FormatWide(L"%s_%s.tmp", stem.c_str(), manifestVersion_.c_str());
+  tempPath_ = FormatWide(L"%s\\kdinstaller_%s.tmp", installDir_.c_str(), manifestVersion_.c_str());
   downloading_ = true;
   const int64_t expected = _wcstoi64(packageSizeText_.c_str(), nullptr, 10);
   packageDownload_.Download(

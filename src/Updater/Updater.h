@@ -99,6 +99,11 @@ class Updater {
 
   // 0 or the Windows error; the window is null on failure.
   DWORD CreateHelperWindow();
+  // CreateHelperWindow unless the window is there already.
+  DWORD EnsureHelperWindow();
+  // Starts fetching from the first address, or ends the phase at once with
+  // the error of a helper window that could not be made.
+  void BeginManifestPhase(DWORD windowError);
   void DestroyHelperWindow();
   void ReportManifest(int32_t resultType, int32_t resultCode);
   // 0 or the Windows error of the open, write or flush that failed.

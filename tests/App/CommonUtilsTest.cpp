@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Runtime/FileLogger.h"
 #include "Runtime/ScopedHandle.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -92,19 +92,8 @@ TEST(CommonUtilsTest, ExeDirIsTheFolderOfTheRunningExecutable) {
 
 class CommonUtilsLogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(FileLogger::Instance().OpenFile(log_, /*append=*/false));
-    FileLogger::Instance().Configure(LogLineOptions{0, true});
-  }
-  void TearDown() override {
-    FileLogger::Instance().Unconfigure();
-    FileLogger::Instance().CloseFile();
-  }
-  std::wstring LogText() {
-    FileLogger::Instance().CloseFile();
-    const std::string bytes = ReadFileBytes(log_);
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-  }
+  void SetUp() override { ASSERT_TRUE(log_.IsCapturing()); }
+  std::wstring LogText() const { return log_.Text(); }
   static size_t Count(const std::wstring& text, const std::wstring& piece) {
     size_t count = 0;
     for (size_t at = text.find(piece); at != std::wstring::npos; at = text.find(piece, at + 1)) {
@@ -116,8 +105,7 @@ class CommonUtilsLogTest : public ::testing::Test {
   std::wstring Full(const std::wstring& name) const { return dir_.File(name); }
 
   TempDir dir_;
-  TempDir logDir_;
-  std::wstring log_ = logDir_.File(L"log.txt");
+  LogCapture log_{LogLineOptions{0, true}};
 };
 
 TEST_F(CommonUtilsLogTest, CreateDirMakesEveryLevelAndLogsNothing) {

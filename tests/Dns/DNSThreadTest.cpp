@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "Dns/DnsMessage.h"
-#include "Runtime/FileLogger.h"
 #include "Runtime/Runtime.h"
 #include "Runtime/TextUtils.h"
 #include "support/DnsResponder.h"
-#include "support/TempDir.h"
+#include "support/LogCapture.h"
 #include "support/MessagePump.h"
 
 namespace {
@@ -23,11 +22,6 @@ constexpr const char* kTwoAddresses = "10.1.2.3;203.0.113.250";
 // Short enough to keep the suite quick, long enough to tell a resolver that
 // was waited on from one that failed at once.
 constexpr DWORD kShortLimitMs = 600;
-
-struct Record {
-  void* owner = nullptr;
-  UINT_PTR timerId = 0;
-};
 
 // What the result function saw; the context of a run points at one.
 struct Outcome {
@@ -88,7 +82,7 @@ class DnsThreadTest : public ::testing::Test {
     return ::GetTickCount64() - started_;
   }
 
-  Record record_;
+  RuntimeRecord record_;
   DnsResponder guard_{DnsReplyKind::kSilent};
   ULONGLONG started_ = 0;
 };
@@ -239,22 +233,11 @@ class DnsThreadStopTest : public DnsThreadTest {
  protected:
   void SetUp() override {
     DnsThreadTest::SetUp();
-    log_ = dir_.File(L"log.txt");
-    ASSERT_TRUE(FileLogger::Instance().OpenFile(log_, false));
-    FileLogger::Instance().Configure(LogLineOptions{0, false});
+    ASSERT_TRUE(log_.IsCapturing());
   }
-  void TearDown() override {
-    FileLogger::Instance().Unconfigure();
-    FileLogger::Instance().CloseFile();
-    DnsThreadTest::TearDown();
-  }
-  std::wstring LogText() const {
-    const std::string bytes = ReadFileBytes(log_);
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-  }
+  std::wstring LogText() const { return log_.Text(); }
 
-  TempDir dir_;
-  std::wstring log_;
+  LogCapture log_;
 };
 
 TEST_F(DnsThreadStopTest, StopWhileAwaitingPostsNothingAndNeedsNoTermination) {

@@ -38,10 +38,6 @@ class RecordingListener : public CurlListener {
 
 class CurlWorkshopTest : public ::testing::Test {
  protected:
-  struct Record {
-    void* owner = nullptr;
-    UINT_PTR timerId = 0;
-  };
   void SetUp() override {
     curl_global_init(CURL_GLOBAL_ALL);
     RuntimeStartup(this, record_);
@@ -62,7 +58,7 @@ class CurlWorkshopTest : public ::testing::Test {
     return CRefPtr<CCurlBase>(transfer);
   }
 
-  Record record_;
+  RuntimeRecord record_;
   RecordingListener listener_;
   CCurlWorkshop worker_;
   HttpTestServer server_{[](const HttpTestServer::Request& r) {

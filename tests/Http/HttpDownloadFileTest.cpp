@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "Http/HttpTestFixture.h"
-#include "Runtime/FileLogger.h"
 #include "support/HttpTestServer.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -261,19 +261,15 @@ TEST_F(HttpDownloadFileTest, StopWhileWaitingForTheResolverGivesNoCallback) {
 }
 
 TEST_F(HttpDownloadFileTest, ResultOfAResolutionNobodyWaitsForIsDroppedAndLogged) {
-  const std::wstring log = dir_.File(L"log.txt");
-  ASSERT_TRUE(FileLogger::Instance().OpenFile(log, false));
-  FileLogger::Instance().Configure(LogLineOptions{0, false});
+  LogCapture log;
+  ASSERT_TRUE(log.IsCapturing());
   CHttpDownloadFile download;  // alive, but not waiting for any resolution
   CHttpDownloadFile::OnSpareDNSResult(0, reinterpret_cast<void*>(uintptr_t{0x7777}),
                                       "tessel-update.invalid", "127.0.0.1");
-  FileLogger::Instance().Unconfigure();
-  FileLogger::Instance().CloseFile();
   PumpFor(300);
   EXPECT_EQ(watch_.completions, 0);
   EXPECT_EQ(server_.RequestCount(), 0u);
-  const std::string bytes = ReadFileBytes(log);
-  const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+  const std::wstring text = log.Text();
   EXPECT_NE(text.find(L"DNS回调失效 找不到相关任务 id:"), std::wstring::npos);
   EXPECT_NE(text.find(L"tessel-update.invalid"), std::wstring::npos);
 }

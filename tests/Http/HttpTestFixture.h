@@ -11,11 +11,6 @@
 // Both engines up, on the test thread as the main thread, for one test.
 class HttpEngineTest : public ::testing::Test {
  protected:
-  struct Record {
-    void* owner = nullptr;
-    UINT_PTR timerId = 0;
-  };
-
   void SetUp() override {
     // A download that falls back to the spare resolver asks this silent
     // loopback guard unless the test names its own resolver.
@@ -33,5 +28,5 @@ class HttpEngineTest : public ::testing::Test {
   }
 
   DnsResponder guard_{DnsReplyKind::kSilent};
-  Record record_;
+  RuntimeRecord record_;
 };

@@ -14,11 +14,6 @@
 
 namespace {
 
-struct Record {
-  void* owner = nullptr;
-  UINT_PTR timerId = 0;
-};
-
 struct Payload final : CRefThreadSafeBase<Payload> {
   explicit Payload(std::atomic<int>& alive) : alive(alive) { ++alive; }
   virtual ~Payload() { --alive; }
@@ -41,7 +36,7 @@ using NoteTask = MainThreadTask2<Observed*, Observed*, int, int>;
 using PayloadTask = MainThreadTask2<CRefPtr<Payload>, const CRefPtr<Payload>&, int, int>;
 
 TEST(RuntimeTest, StartupFillsTheRecordAndShutdownClearsIt) {
-  Record record;
+  RuntimeRecord record;
   int owner = 0;
   RuntimeStartup(&owner, record);
   EXPECT_EQ(record.owner, &owner);
@@ -59,7 +54,7 @@ TEST(RuntimeTest, StartupFillsTheRecordAndShutdownClearsIt) {
 }
 
 TEST(RuntimeTest, TasksFromWorkerThreadsRunOnTheMainThreadInPostingOrder) {
-  Record record;
+  RuntimeRecord record;
   RuntimeStartup(&record, record);
   Observed observed;
   std::atomic<int> next{0};
@@ -86,7 +81,7 @@ TEST(RuntimeTest, TasksFromWorkerThreadsRunOnTheMainThreadInPostingOrder) {
 }
 
 TEST(RuntimeTest, TasksQueuedAtShutdownAreReleasedUnrun) {
-  Record record;
+  RuntimeRecord record;
   RuntimeStartup(&record, record);
   std::atomic<int> alive{0};
   {
@@ -118,7 +113,7 @@ TEST(RuntimeTest, EnginesStopBeforeQueuedTasksAreDropped) {
   RuntimeEngineHooks hooks;
   hooks.stop = &StopEnginesPostingATask;
   SetRuntimeEngineHooks(hooks);
-  Record record;
+  RuntimeRecord record;
   RuntimeStartup(&record, record);
   RuntimeShutdown(record);
   SetRuntimeEngineHooks(RuntimeEngineHooks{});
@@ -136,7 +131,7 @@ TEST(RuntimeTest, TransferTimerTicksEveryHalfSecondWhileRunning) {
   RuntimeEngineHooks hooks;
   hooks.timer = &CountTimer;
   SetRuntimeEngineHooks(hooks);
-  Record record;
+  RuntimeRecord record;
   RuntimeStartup(&record, record);
   EXPECT_TRUE(PumpUntil([] { return gTimerCalls.load() >= 2; }, 5000));
   RuntimeShutdown(record);
@@ -147,7 +142,7 @@ TEST(RuntimeTest, TransferTimerTicksEveryHalfSecondWhileRunning) {
 }
 
 TEST(RuntimeTest, SecondStartupDispatchesAgain) {
-  Record record;
+  RuntimeRecord record;
   RuntimeStartup(&record, record);
   RuntimeShutdown(record);
   RuntimeStartup(&record, record);

@@ -5,9 +5,8 @@
 #include <atomic>
 #include <string>
 
-#include "Runtime/FileLogger.h"
 #include "Runtime/TextUtils.h"
-#include "support/TempDir.h"
+#include "support/LogCapture.h"
 
 namespace {
 
@@ -72,10 +71,8 @@ TEST(SimpleThreadTest, StartAfterTheWorkReturnedCreatesANewThread) {
 }
 
 TEST(SimpleThreadTest, ThreadIgnoringStopIsTerminatedAfterTimeoutAndLogged) {
-  TempDir dir;
-  const std::wstring log = dir.File(L"log.txt");
-  ASSERT_TRUE(FileLogger::Instance().OpenFile(log, false));
-  FileLogger::Instance().Configure(LogLineOptions{0, false});
+  LogCapture log;
+  ASSERT_TRUE(log.IsCapturing());
 
   CountingThread thread(/*honourStop=*/false);
   ASSERT_TRUE(thread.StartThread());
@@ -89,10 +86,7 @@ TEST(SimpleThreadTest, ThreadIgnoringStopIsTerminatedAfterTimeoutAndLogged) {
   EXPECT_FALSE(thread.IsRunning());
   EXPECT_EQ(thread.ThreadId(), 0u);
 
-  FileLogger::Instance().Unconfigure();
-  FileLogger::Instance().CloseFile();
-  const std::string bytes = ReadFileBytes(log);
-  const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+  const std::wstring text = log.Text();
   EXPECT_NE(text.find(FormatWide(L"[ERRO][Runtime/SimpleThread.cpp:")), std::wstring::npos)
       << ToUtf8(text);
   EXPECT_NE(text.find(FormatWide(L"CSimpleThread::DestroyThread线程结束超时 tid:%d ", id)),

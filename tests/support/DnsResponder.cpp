@@ -60,11 +60,16 @@ void PutRecord(Bytes& out, const Bytes& name, uint16_t type, const Bytes& data) 
   Append(out, data);
 }
 
-Bytes TwoA(const Bytes& query) {
-  Bytes out = WithQuestion(query, kGoodFlags, 2);
-  PutRecord(out, kNameOfQuestion, kTypeA, {10, 1, 2, 3});
-  PutRecord(out, kNameOfQuestion, kTypeA, {203, 0, 113, 250});
+Bytes AddressReply(const Bytes& query, const std::vector<std::array<uint8_t, 4>>& addresses) {
+  Bytes out = WithQuestion(query, kGoodFlags, addresses.size());
+  for (const auto& address : addresses) {
+    PutRecord(out, kNameOfQuestion, kTypeA, Bytes(address.begin(), address.end()));
+  }
   return out;
+}
+
+Bytes TwoA(const Bytes& query) {
+  return AddressReply(query, {{10, 1, 2, 3}, {203, 0, 113, 250}});
 }
 
 Bytes OneA(const Bytes& query, const Bytes& name, const Bytes& data = {10, 9, 9, 9}) {
@@ -78,11 +83,7 @@ Bytes OneA(const Bytes& query, const Bytes& name, const Bytes& data = {10, 9, 9,
 std::vector<uint8_t> BuildAddressReply(const std::vector<uint8_t>& query,
                                        const std::vector<std::array<uint8_t, 4>>& addresses) {
   if (query.size() < kHeaderSize + 3 + 4) return {};
-  Bytes out = WithQuestion(query, kGoodFlags, addresses.size());
-  for (const auto& address : addresses) {
-    PutRecord(out, kNameOfQuestion, kTypeA, Bytes(address.begin(), address.end()));
-  }
-  return out;
+  return AddressReply(query, addresses);
 }
 
 std::vector<uint8_t> BuildDnsReply(DnsReplyKind kind, const std::vector<uint8_t>& query) {

@@ -20,11 +20,6 @@
 
 namespace {
 
-struct RuntimeRecord {
-  void* owner = nullptr;
-  UINT_PTR timerId = 0;
-};
-
 // The shell's folder creation takes only full paths.
 std::wstring FullPath(const std::wstring& path) {
   const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
